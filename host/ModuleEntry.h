@@ -1,0 +1,8 @@
+// The module's instance handle, kept at attach; the dialog template is found through it.
+#pragma once
+
+#include <windows.h>
+
+extern HINSTANCE ModuleInstance;
+
+BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved);

@@ -1,0 +1,76 @@
+// The stain rule for one shaded point: scale, sample, multiply, blend.
+// Arithmetic is carried in double; only stored results are rounded to float,
+// so every x86 build with SSE2 math gives the same bits. Portable: no Windows
+// header. Inline, because it runs once per shaded pixel.
+#pragma once
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+#include "params/ShaderParameters.h"
+
+#if defined(__i386__)
+#define VESK_CDECL __attribute__((cdecl))
+#else
+#define VESK_CDECL
+#endif
+
+// A renderer sampling function: takes a point, writes one float.
+using SampleFunction = void(VESK_CDECL*)(float, float, float, float*);
+
+// True when the value can be stored as a finite float without overflow.
+// Quiet comparison: a NaN answers false without raising "invalid".
+inline bool FitsFloat(double value) { return std::islessequal(std::fabs(value), static_cast<double>(FLT_MAX)); }
+
+// Pulls the colour toward the stain colour with the colour's own weight k.
+// Leaves it untouched (and returns false) if a channel would leave the float range.
+inline bool BlendTowardStain(float* colour, const float* stain, float k) {
+    double blended[3];
+    for (int i = 0; i < 3; ++i) {
+        blended[i] = (1.0 - k) * stain[i] + static_cast<double>(colour[i]) * k;
+        if (!FitsFloat(blended[i])) return false;
+    }
+    for (int i = 0; i < 3; ++i) colour[i] = static_cast<float>(blended[i]);
+    return true;
+}
+
+// Shades one point: samples[1] is called with (u, u, u), then samples[0] with
+// (u, v, w). Below the threshold the colour takes the full stain and the
+// source value is copied to the destination; in the rim above it, a weaker
+// pull and no copy. A point that cannot be shaded without a division by zero
+// or a value beyond the float range (zero scale, T + S = 0 in the rim,
+// non-finite samples) is left untouched.
+inline void ShadeStainPoint(const ShaderParameters& p, float x, float y, float z,
+                            const SampleFunction* samples, float* colour,
+                            const uint32_t* source, uint32_t* destination) {
+    // Scale the position; each quotient is rounded because it is passed on as a float.
+    double sx = 0.2 * p.XScale, sy = 0.2 * p.YScale, sz = 0.2 * p.ZScale;
+    if (sx == 0.0 || sy == 0.0 || sz == 0.0) return;  // zero scale: nothing to sample
+    double du = x / sx, dv = y / sy, dw = z / sz;
+    if (!FitsFloat(du) || !FitsFloat(dv) || !FitsFloat(dw)) return;
+    float u = static_cast<float>(du), v = static_cast<float>(dv), w = static_cast<float>(dw);
+
+    // Sample: slot 1 with the scaled x in all three places, then slot 0.
+    float a = 0.0f, b = 0.0f;
+    samples[1](u, u, u, &a);
+    samples[0](u, v, w, &b);
+
+    // Multiply; the product is stored as a float.
+    double product = static_cast<double>(a) * b;
+    if (!FitsFloat(product)) return;
+    float m = static_cast<float>(product);
+
+    // Blend: full stain below the threshold, a soft rim up to T + S.
+    if (m < p.Threshold) {
+        if (BlendTowardStain(colour, p.StainColor, m)) *destination = *source;
+        return;
+    }
+    double rimEnd = static_cast<double>(p.Threshold) + p.Sharpness;
+    if (m < rimEnd) {
+        if (rimEnd == 0.0) return;  // T + S = 0: the rim weight has no value
+        double k = m / rimEnd;
+        if (!FitsFloat(k)) return;
+        BlendTowardStain(colour, p.StainColor, static_cast<float>(k));
+    }
+}
