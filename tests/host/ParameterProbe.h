@@ -43,15 +43,21 @@ inline HMODULE VeskModule() {
     return dll;
 }
 
+// Through a generic function pointer: FARPROC's own type says nothing.
+template <class Function>
+Function ExportOf(HMODULE dll, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
+}
+
 inline const VeskExports& Exports() {
     static const VeskExports exports = [] {
         HMODULE dll = VeskModule();
         return VeskExports{
-            reinterpret_cast<StartupFn>(GetProcAddress(dll, "_ExternalTextureStartup")),
-            reinterpret_cast<MorphFn>(GetProcAddress(dll, "_ExternalTextureMorph")),
-            reinterpret_cast<ProcedureFn>(GetProcAddress(dll, "_ExternalTextureProcedure")),
-            reinterpret_cast<CloseFn>(GetProcAddress(dll, "_ExternalTextureClose")),
-            reinterpret_cast<SetParametersFn>(GetProcAddress(dll, "_SetExternalParameters")),
+            ExportOf<StartupFn>(dll, "_ExternalTextureStartup"),
+            ExportOf<MorphFn>(dll, "_ExternalTextureMorph"),
+            ExportOf<ProcedureFn>(dll, "_ExternalTextureProcedure"),
+            ExportOf<CloseFn>(dll, "_ExternalTextureClose"),
+            ExportOf<SetParametersFn>(dll, "_SetExternalParameters"),
         };
     }();
     return exports;
