@@ -48,6 +48,29 @@ TEST(VeskDll, ProcedureCallsSlotOneWithScaledXFirst) {
     EXPECT_EQ(s.slot0Args[2], -20.0f);
 }
 
+TEST(VeskDll, CarriesVersionOneAndItsMakersName) {
+    char path[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(VeskModule(), path, MAX_PATH), 0u);
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    for (const char* key : {"CompanyName", "LegalCopyright"}) {
+        char* value = nullptr;
+        std::string query = std::string("\\StringFileInfo\\040904E4\\") + key;
+        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) << key;
+        EXPECT_GT(std::strlen(value), 0u) << key;
+    }
+}
+
 TEST(VeskDll, RecordHoldsTheDefaultsBeforeAnyLoad) {
     // This process has loaded nothing yet when the test runs alone.
     if (::testing::UnitTest::GetInstance()->test_to_run_count() != 1) GTEST_SKIP() << "needs a fresh module";
