@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/ParameterProbe.h"
@@ -225,6 +227,39 @@ void Exercise(const std::string& text, float weight, HostileTexts& random, Count
                         "odd samples after " + Shown(text));
 }
 
+// Presses Cancel on every parameter dialog this process opens, until stopped.
+class DialogCanceller {
+  public:
+    DialogCanceller() : thread_([this] { Run(); }) {}
+    ~DialogCanceller() { stop_ = true; thread_.join(); }
+    int Cancelled() const { return cancelled_; }
+
+  private:
+    void Run() {
+        while (!stop_) {
+            HWND dialog = FindOwnWindow("#32770", "Vesk 0.15 ");
+            if (dialog) {
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                ++cancelled_;
+                const DWORD deadline = GetTickCount() + 10000;
+                while (IsWindow(dialog) && !stop_ && GetTickCount() < deadline) Sleep(1);
+            } else {
+                Sleep(1);
+            }
+        }
+    }
+    std::atomic<bool> stop_{false};
+    std::atomic<int> cancelled_{0};
+    std::thread thread_;
+};
+
+namespace host_memory {
+std::atomic<int> Allocations{0}, Releases{0};
+void* __cdecl Allocate(size_t bytes) { ++Allocations; return std::malloc(bytes); }
+void __cdecl Release(void* block) { ++Releases; std::free(block); }
+const HostMemoryFunctions Table{Allocate, Release};
+}  // namespace host_memory
+
 uint32_t StressSeed() {
     const char* seed = std::getenv("VESK_STRESS_SEED");
     return seed ? uint32_t(std::strtoul(seed, nullptr, 0)) : 20261211u;
@@ -284,6 +319,49 @@ TEST(HostileInput, StartupComplainsAboutUnmarkedTextsAndKeepsTheRecord) {
         ++tried;
     }
     std::printf("unmarked texts through Startup: %d\n", tried);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HostileInput, CancelledEditsKeepTheTextAndShadingGoesOn) {
+    // Each opens the dialog: a sample of the storm, long texts among them.
+    const int dialogCount = [] {
+        const char* n = std::getenv("VESK_STRESS_DIALOGS");
+        return n ? std::atoi(n) : 400;
+    }();
+    HostileTexts random(StressSeed() + 2);
+    std::vector<std::string> texts = {"#", "", "# 1 1 1 0.5 0.2 3.4e38 -3.4e38 1e30",
+                                      "# 3.4e38 -3.4e38 1e-45 -1e30 1e30 -0 nan inf", LongTexts()[0], LongTexts()[3]};
+    while (int(texts.size()) < dialogCount) texts.push_back(random.Next());
+
+    Counts counts;
+    DialogCanceller canceller;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i % 8 == 0) LoadRecord(random.Pick(2) ? DefaultParameters : random.FiniteRecord());
+        std::vector<char> text(texts[i].begin(), texts[i].end());
+        text.push_back('\0');
+        char* incoming = i % 5 == 4 ? nullptr : text.data();  // now and then the renderer has no text yet
+        host_memory::Allocations = host_memory::Releases = 0;
+        const int before = canceller.Cancelled();
+        char* result;
+        {
+            UnmaskedTraps traps(true);
+            result = Exports().setParameters(incoming, nullptr, &host_memory::Table);
+            ASSERT_EQ(traps.Raised(), 0u) << "edit of " << Shown(texts[i]);
+        }
+        ++counts.texts;
+        EXPECT_EQ(result, incoming) << Shown(texts[i]);
+        EXPECT_EQ(host_memory::Allocations, 0) << Shown(texts[i]);
+        EXPECT_EQ(host_memory::Releases, 0) << Shown(texts[i]);
+        EXPECT_EQ(canceller.Cancelled(), before + 1) << "the dialog opened once for " << Shown(texts[i]);
+        ExpectSafeShade(FiniteSamples[random.Pick(std::size(FiniteSamples))],
+                        FiniteSamples[random.Pick(std::size(FiniteSamples))], 1.0f, 2.0f, 3.0f, 200.0f, counts,
+                        "cancelled edit of " + Shown(texts[i]));
+        if (HasFatalFailure()) return;
+    }
+    std::printf("hostile texts through a cancelled edit: %ld\n", counts.texts);
 }
 
 }  // namespace
