@@ -1,0 +1,57 @@
+// Ray-traced stand-in scenes shaded through the plug-in's procedure. Each
+// visible pixel's object-space hit point is its texture-space position; the
+// procedure colours the unlit surface, then a fixed light shades it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "renderer/PluginModule.h"
+
+enum class SceneKind { Cube, Sphere, Plane };
+
+bool ParseSceneKind(const std::string& name, SceneKind& kind);
+
+struct Colour {
+    float r, g, b;  // 0-255, as the plug-in's stain colour
+};
+
+struct RenderSettings {
+    SceneKind scene = SceneKind::Cube;
+    int width = 400;
+    int height = 300;
+    Colour surface{200.0f, 40.0f, 35.0f};
+    Colour background{40.0f, 70.0f, 150.0f};
+    int threads = 0;  // 0: every core
+    const HostFunctionTable* functions = nullptr;  // null: the noise samplers
+};
+
+// 8-bit RGB pixels, row by row from the top, and the full-stain mask
+// (255 where the procedure copied the source value to the destination).
+struct RenderedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+    std::vector<uint8_t> mask;
+};
+
+// Where the pixel's view ray meets the scene, in texture space.
+struct SceneHit {
+    bool hit = false;
+    float point[3]{};
+    float normal[3]{};
+};
+
+SceneHit TraceScene(SceneKind scene, int px, int py, int width, int height);
+
+// Called now and then from the rendering thread with the rows done so far.
+using RenderProgress = std::function<void(int rowsDone, int rowsTotal)>;
+
+// Shades every visible pixel through the procedure; the text must be loaded
+// already. Identical pixels for any thread count.
+RenderedImage RenderScene(const PluginModule& plugin, const RenderSettings& settings,
+                          const RenderProgress& progress = {});
+
+int DefaultThreadCount();
