@@ -26,17 +26,25 @@ namespace {
 // Zero-divide, invalid and overflow trap while this lives. qemu, which runs
 // 32-bit Wine on some machines, never delivers these traps, so the status
 // flags are cleared first and read at the end: a flag raised is a trap that
-// real hardware would have taken.
-constexpr unsigned TrapFlags = 0x1u | 0x4u | 0x8u;  // invalid, zero-divide, overflow
+// real hardware would have taken. The x87 unit's flags are read too (the
+// runtime's number conversions may use it), for renderers that unmask there.
+constexpr unsigned TrapFlags = 0x1u | 0x4u | 0x8u;  // invalid, zero-divide, overflow; same bits in both units
+
+inline unsigned short X87Status() {
+    unsigned short status;
+    __asm__ volatile("fnstsw %0" : "=m"(status));
+    return status;
+}
 
 class UnmaskedTraps {
   public:
     explicit UnmaskedTraps(bool on) : on_(on), old_(_mm_getcsr()) {
         unsigned clear = old_ & ~0x3Fu;
         _mm_setcsr(on ? clear & ~(_MM_MASK_DIV_ZERO | _MM_MASK_INVALID | _MM_MASK_OVERFLOW) : clear);
+        __asm__ volatile("fnclex");
     }
     // The trap flags the calls raised; only meaningful when the traps were on.
-    unsigned Raised() const { return on_ ? _mm_getcsr() & TrapFlags : 0u; }
+    unsigned Raised() const { return on_ ? ((_mm_getcsr() | X87Status()) & TrapFlags) : 0u; }
     ~UnmaskedTraps() { _mm_setcsr(old_); }
 
   private:
