@@ -53,7 +53,14 @@ Token ReferenceNumber(const char*& cursor, float& value) {
     std::string token(start, p);
     errno = 0;
     double wide = std::strtod(token.c_str(), nullptr);
-    if (errno == ERANGE && (std::isinf(wide) || wide == 0.0)) return Token::BeyondDouble;
+    if (errno == ERANGE && (std::isinf(wide) || wide == 0.0)) {
+        // Beyond even the double range the reader goes by the exponent's sign;
+        // the mantissa's digits can outweigh it (a known misreading, see
+        // docs/robustness.md), and only then is the outcome left open.
+        size_t e = token.find_first_of("eE");
+        bool negativeExponent = e != std::string::npos && token[e + 1] == '-';
+        if (negativeExponent != (wide == 0.0)) return Token::BeyondDouble;
+    }
     value = std::strtof(token.c_str(), nullptr);
     if (std::isinf(value)) return Token::Overflow;
     cursor = p;
@@ -61,7 +68,7 @@ Token ReferenceNumber(const char*& cursor, float& value) {
 }
 
 // The fields a correct reader stores; stops comparing (returns -1) at a
-// number beyond even the double range, whose outcome is not pinned down here.
+// number whose outcome is left open (see ReferenceNumber).
 int ReferenceRead(const char* text, float* fields) {
     const char* cursor = *text ? text + 1 : text;
     for (int i = 0; i < ParameterCount; ++i) {
