@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,7 +23,11 @@ struct TemplateReader {
     // A string, or "#n" for an ordinal.
     std::string StringOrOrdinal() {
         WORD first = Word();
-        if (first == 0xFFFF) return "#" + std::to_string(Word());
+        if (first == 0xFFFF) {
+            char ordinal[8];
+            std::snprintf(ordinal, sizeof ordinal, "#%u", unsigned(Word()));
+            return ordinal;
+        }
         std::vector<char> out;
         for (WORD c = first; c != 0; c = Word()) out.push_back(static_cast<char>(c));
         return std::string(out.begin(), out.end());
@@ -122,7 +127,8 @@ TEST(DialogTemplate, MatchesTheControlTable) {
         got.className = ClassName(r.StringOrOrdinal());
         std::string text = r.StringOrOrdinal();
         r.p += r.Word();  // creation data
-        std::string label = "control " + std::to_string(want.id);
+        char label[16];
+        std::snprintf(label, sizeof label, "control %lu", static_cast<unsigned long>(want.id));
         EXPECT_EQ(got.id, want.id) << "template order";
         EXPECT_EQ(got.className, want.className) << label;
         EXPECT_EQ(got.style, want.style) << label << std::hex << " style 0x" << got.style;
