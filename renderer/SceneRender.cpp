@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "renderer/Samplers.h"
@@ -22,8 +23,8 @@ Vector Normalise(Vector a) { return a * (1.0 / std::sqrt(Dot(a, a))); }
 // The object turned to show three faces of the cube: yaw, then pitch.
 // Rays are turned the other way, into object space.
 Vector ToObjectSpace(Vector v) {
-    const double yaw = 0.65, pitch = 0.45;
-    double cy = std::cos(yaw), sy = std::sin(yaw), cp = std::cos(pitch), sp = std::sin(pitch);
+    // cos and sin of yaw 0.65 and pitch -0.45 (top face in view), worked out once.
+    static const double cy = std::cos(0.65), sy = std::sin(0.65), cp = std::cos(-0.45), sp = std::sin(-0.45);
     Vector a{v.x, cp * v.y + sp * v.z, -sp * v.y + cp * v.z};  // undo pitch about x
     return {cy * a.x - sy * a.z, a.y, sy * a.x + cy * a.z};     // undo yaw about y
 }
@@ -108,7 +109,30 @@ SceneHit TraceScene(SceneKind scene, int px, int py, int width, int height) {
     return result;
 }
 
-int DefaultThreadCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+bool RunningUnderEmulatedWine() {
+    static const bool emulated = [] {
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return false;
+        // Wine's Z: is the Linux root; an enabled qemu-i386 handler runs every 32-bit program.
+        FILE* handler = std::fopen("Z:\\proc\\sys\\fs\\binfmt_misc\\qemu-i386", "r");
+        if (handler == nullptr) return false;
+        char line[16] = {};
+        bool enabled = std::fgets(line, sizeof line, handler) != nullptr && std::strncmp(line, "enabled", 7) == 0;
+        std::fclose(handler);
+        return enabled;
+    }();
+    return emulated;
+}
+
+int DefaultThreadCount() {
+    if (RunningUnderEmulatedWine()) return 1;
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+int EffectiveThreadCount(int requested) {
+    if (RunningUnderEmulatedWine()) return 1;
+    return requested > 0 ? requested : DefaultThreadCount();
+}
 
 RenderedImage RenderScene(const PluginModule& plugin, const RenderSettings& settings, const RenderProgress& progress) {
     RenderedImage image;
@@ -121,7 +145,7 @@ RenderedImage RenderScene(const PluginModule& plugin, const RenderSettings& sett
 
     // Rows are handed out one at a time; each pixel depends only on its own position.
     std::atomic<int> nextRow{0}, rowsDone{0};
-    auto shadeRows = [&] {
+    auto shadeRows = [&](bool reports) {
         for (int y = nextRow++; y < settings.height; y = nextRow++) {
             for (int x = 0; x < settings.width; ++x) {
                 size_t index = static_cast<size_t>(y) * settings.width + x;
@@ -146,22 +170,15 @@ RenderedImage RenderScene(const PluginModule& plugin, const RenderSettings& sett
                 for (int c = 0; c < 3; ++c) pixel[c] = ToByte(colour[c] * shade);
             }
             ++rowsDone;
+            if (reports) progress(rowsDone.load(), settings.height);
         }
     };
 
-    int threads = settings.threads > 0 ? settings.threads : DefaultThreadCount();
-    threads = std::min(threads, std::max(1, settings.height));
-    // With a progress report, this thread only watches; otherwise it shades too.
+    // This thread shades too, and is the only one that reports.
+    int threads = std::min(EffectiveThreadCount(settings.threads), std::max(1, settings.height));
     std::vector<std::thread> workers;
-    for (int i = progress ? 0 : 1; i < threads; ++i) workers.emplace_back(shadeRows);
-    if (!progress) {
-        shadeRows();
-    } else {
-        while (rowsDone.load() < settings.height) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            progress(rowsDone.load(), settings.height);
-        }
-    }
+    for (int i = 1; i < threads; ++i) workers.emplace_back(shadeRows, false);
+    shadeRows(static_cast<bool>(progress));
     for (auto& worker : workers) worker.join();
     return image;
 }

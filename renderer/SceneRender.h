@@ -46,7 +46,7 @@ struct SceneHit {
 
 SceneHit TraceScene(SceneKind scene, int px, int py, int width, int height);
 
-// Called now and then from the rendering thread with the rows done so far.
+// Called from the calling thread after each row it shades, with the rows done so far.
 using RenderProgress = std::function<void(int rowsDone, int rowsTotal)>;
 
 // Shades every visible pixel through the procedure; the text must be loaded
@@ -54,4 +54,8 @@ using RenderProgress = std::function<void(int rowsDone, int rowsTotal)>;
 RenderedImage RenderScene(const PluginModule& plugin, const RenderSettings& settings,
                           const RenderProgress& progress = {});
 
+// Every core; but one under Wine run by qemu-i386, where a program with two
+// busy threads hangs (seen with Debian 12's qemu-user and Wine 8).
 int DefaultThreadCount();
+int EffectiveThreadCount(int requested);
+bool RunningUnderEmulatedWine();

@@ -291,7 +291,7 @@ int RunBench(const PluginModule& plugin, int pointCount, SceneOptions options) {
     // Whole renders: one thread, then every core.
     RenderSettings settings = ToSettings(options);
     double seconds[2];
-    int threadCounts[2] = {1, options.threads > 0 ? options.threads : DefaultThreadCount()};
+    int threadCounts[2] = {1, EffectiveThreadCount(options.threads)};
     for (int run = 0; run < 2; ++run) {
         settings.threads = threadCounts[run];
         double best = 1e300;
@@ -377,6 +377,9 @@ int main(int argc, char** argv) {
         return ExitFailure;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 1024);
+    int asked = std::max({sceneOptions.threads, sheetOptions.threads, benchOptions.threads});
+    if (asked > 1 && RunningUnderEmulatedWine())
+        std::fprintf(stderr, "vesk-render: under Wine emulated by qemu-i386 busy threads hang; using 1 thread\n");
 
     if (render->parsed()) return RunRender(plugin, sceneOptions, text, output, maskOutput, bmp);
     if (morph->parsed()) return RunMorph(plugin, sceneOptions, from, to, frames, prefix, morphSheet);

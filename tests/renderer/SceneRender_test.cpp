@@ -55,11 +55,13 @@ TEST_F(SceneRenderTest, SameArgumentsGiveSamePixelsForAnyThreadCount) {
         SCOPED_TRACE(static_cast<int>(scene));
         RenderedImage single = Render(DefaultText, scene, 1);
         RenderedImage again = Render(DefaultText, scene, 1);
-        RenderedImage several = Render(DefaultText, scene, 3);
         EXPECT_EQ(single.rgb, again.rgb);
+        if (EffectiveThreadCount(3) == 1) continue;  // emulated Wine shades with one thread only
+        RenderedImage several = Render(DefaultText, scene, 3);
         EXPECT_EQ(single.rgb, several.rgb);
         EXPECT_EQ(single.mask, several.mask);
     }
+    if (EffectiveThreadCount(3) == 1) GTEST_SKIP() << "one thread only under qemu-emulated Wine";
 }
 
 TEST_F(SceneRenderTest, MaskIsWhereTheProductIsBelowTheThreshold) {
