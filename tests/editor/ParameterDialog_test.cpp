@@ -204,7 +204,7 @@ TEST(ParameterDialog, OutOfMemoryKeepsTheRenderersTextAndSaysSo) {
         // The same helper answers the message box once the dialog has closed.
         EditOutcome out = EditThroughExport(incoming, [&](HWND dialog) {
             Press(dialog, IDOK);
-            HWND box = WaitForOwnWindow("Error");
+            HWND box = WaitForOwnWindow("Error", std::chrono::seconds(120));
             if (!box) return;
             boxText = ItemText(box, 0xFFFF);
             HWND icon = GetDlgItem(box, 0x0440);
