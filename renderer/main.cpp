@@ -211,7 +211,7 @@ int RunSheet(const PluginModule& plugin, SceneOptions options, const std::string
     std::vector<uint8_t> sheet(static_cast<size_t>(sheetWidth) * sheetHeight * 3, 250);
     const uint8_t ink[3] = {30, 30, 30};
 
-    DrawLabel(sheet, sheetWidth, sheetHeight, 6, 4, "Threshold ->", scale, ink);
+    DrawLabel(sheet, sheetWidth, sheetHeight, 6, 4, "Threshold", scale, ink);
     DrawLabel(sheet, sheetWidth, sheetHeight, 6, top - 2, "Sharpness", scale, ink);
     for (int c = 0; c < columns; ++c) {
         char label[16];
@@ -226,7 +226,7 @@ int RunSheet(const PluginModule& plugin, SceneOptions options, const std::string
         DrawLabel(sheet, sheetWidth, sheetHeight, left - 12 - LabelWidth(label, scale), y, label, scale, ink);
         for (int c = 0; c < columns; ++c) {
             char text[96];
-            std::snprintf(text, sizeof text, "# 1.00 1.00 1.00 %.2f %.2f 120.00 128.00 128.00", thresholds[c],
+            std::snprintf(text, sizeof text, "# 1.00 1.00 1.00 %.2f %.2f 235.00 225.00 200.00", thresholds[c],
                           sharpnesses[r]);
             plugin.Startup(0, 0, text);
             RenderedImage image = RenderScene(plugin, settings);
@@ -347,7 +347,7 @@ int main(int argc, char** argv) {
     std::string sheetOutput;
     CLI::App* sheet = app.add_subcommand("sheet", "a grid of renders: Threshold across, Sharpness down");
     SceneOptions sheetOptions;
-    sheetOptions.scene = "sphere", sheetOptions.width = 140, sheetOptions.height = 110;
+    sheetOptions.scene = "cube", sheetOptions.width = 120, sheetOptions.height = 90;
     AddSceneOptions(sheet, sheetOptions);
     sheet->add_option("-o,--output", sheetOutput, "the PNG to write")->required();
 
