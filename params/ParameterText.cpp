@@ -13,6 +13,34 @@ namespace {
 bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The power of ten of a decimal's first significant digit, exponent included
+// (saturated, so no exponent text can overflow it).
+long DecimalOrder(const char* digits, const char* end) {
+    const char* p = digits;
+    long order = -1;
+    bool significant = false;
+    for (; p < end && IsDigit(*p); ++p) {
+        if (*p != '0') significant = true;
+        if (significant) ++order;
+    }
+    if (p < end && *p == '.') {
+        for (++p; p < end && IsDigit(*p) && !significant; ++p) {
+            --order;
+            if (*p != '0') significant = true;
+        }
+        while (p < end && IsDigit(*p)) ++p;
+    }
+    long exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool negative = p < end && *p == '-';
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        for (; p < end; ++p) exponent = std::min(exponent * 10 + (*p - '0'), 1000000000L);
+        if (negative) exponent = -exponent;
+    }
+    return order + exponent;
+}
+
 // Reads one number at *cursor: white space, optional sign, digits with an
 // optional fraction, and an exponent only when digits follow its 'e'.
 // Returns false (cursor unchanged) when there is no number or it lies beyond
@@ -43,17 +71,11 @@ bool ScanNumber(const char*& cursor, float& value) {
     auto [end, error] = std::from_chars(digits, p, parsed, std::chars_format::general);
     if (error == std::errc::result_out_of_range) {
         // Beyond the float range: overflow stops the scan, underflow rounds
-        // toward zero. The double reading tells them apart, and when even
-        // that is out of range, the exponent's sign does.
+        // toward zero. The decimal's order of magnitude tells them apart,
+        // however many digits it has.
         double wide = 0.0;
-        bool tiny;
-        if (std::from_chars(digits, p, wide, std::chars_format::general).ec == std::errc()) {
-            tiny = std::fabs(wide) < 1.0;
-        } else {
-            const char* e = std::find_if(digits, p, [](char c) { return c == 'e' || c == 'E'; });
-            tiny = e != p && e[1] == '-';
-            wide = 0.0;
-        }
+        std::from_chars(digits, p, wide, std::chars_format::general);
+        bool tiny = DecimalOrder(digits, p) < 0;
         if (!tiny) return false;
         parsed = std::fabs(wide) < FLT_TRUE_MIN / 2 ? 0.0f : static_cast<float>(wide);
     } else if (error != std::errc() || end != p) {
@@ -99,6 +121,8 @@ void BlendParameters(ShaderParameters& record, const ShaderParameters& other, fl
         double theirs = ParameterField(other, i);
         double blended = theirs + static_cast<double>(w) * (mine - theirs);
         // Only a finite float may enter the record (and no conversion may trap).
-        if (std::fabs(blended) <= FLT_MAX) ParameterField(record, i) = static_cast<float>(blended);
+        // Quiet comparison: a NaN weight must not raise "invalid" either.
+        if (std::islessequal(std::fabs(blended), static_cast<double>(FLT_MAX)))
+            ParameterField(record, i) = static_cast<float>(blended);
     }
 }

@@ -70,6 +70,9 @@ struct ReadCase {
 };
 
 TEST(ReadParameterText, FollowsTheScanGrammar) {
+    // Numbers with more digits than a double holds: 1e350 and 1e-351.
+    static const std::string HugeDigits = "#1" + std::string(400, '0') + "e-50 7";
+    static const std::string TinyDigits = "#0." + std::string(400, '0') + "1e+50 7";
     const ReadCase cases[] = {
         {"defaults", "# 1.00 1.00 1.00 0.50 0.20 120.00 128.00 128.00", 8, {1, 1, 1, 0.5f, 0.2f, 120, 128, 128}},
         {"mark alone", "#", 0, {7, 7, 7, 7, 7, 7, 7, 7}},
@@ -88,6 +91,10 @@ TEST(ReadParameterText, FollowsTheScanGrammar) {
         {"overflow stops", "# 1 1e39 2", 1, {1, 7, 7, 7, 7, 7, 7, 7}},
         {"huge exponent stops", "# 1 -1e99999 2", 1, {1, 7, 7, 7, 7, 7, 7, 7}},
         {"underflow is zero", "# 1e-50 -1e-99999 2", 3, {0, -0.0f, 2, 7, 7, 7, 7, 7}},
+        {"400 digits beyond every range stop", HugeDigits.c_str(), 0,
+         {7, 7, 7, 7, 7, 7, 7, 7}},
+        {"400 zeros below every range are zero", TinyDigits.c_str(), 2,
+         {0, 7, 7, 7, 7, 7, 7, 7}},
         {"subnormal kept", "# 1e-40", 1, {1e-40f, 7, 7, 7, 7, 7, 7, 7}},
         {"inf and nan are not numbers", "# inf nan", 0, {7, 7, 7, 7, 7, 7, 7, 7}},
         {"hex is not decimal", "# 0x10", 1, {0, 7, 7, 7, 7, 7, 7, 7}},
