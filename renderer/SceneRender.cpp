@@ -109,28 +109,11 @@ SceneHit TraceScene(SceneKind scene, int px, int py, int width, int height) {
     return result;
 }
 
-bool RunningUnderEmulatedWine() {
-    static const bool emulated = [] {
-        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-        if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return false;
-        // Wine's Z: is the Linux root; an enabled qemu-i386 handler runs every 32-bit program.
-        FILE* handler = std::fopen("Z:\\proc\\sys\\fs\\binfmt_misc\\qemu-i386", "r");
-        if (handler == nullptr) return false;
-        char line[16] = {};
-        bool enabled = std::fgets(line, sizeof line, handler) != nullptr && std::strncmp(line, "enabled", 7) == 0;
-        std::fclose(handler);
-        return enabled;
-    }();
-    return emulated;
-}
-
 int DefaultThreadCount() {
-    if (RunningUnderEmulatedWine()) return 1;
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
 int EffectiveThreadCount(int requested) {
-    if (RunningUnderEmulatedWine()) return 1;
     return requested > 0 ? requested : DefaultThreadCount();
 }
 

@@ -54,8 +54,6 @@ using RenderProgress = std::function<void(int rowsDone, int rowsTotal)>;
 RenderedImage RenderScene(const PluginModule& plugin, const RenderSettings& settings,
                           const RenderProgress& progress = {});
 
-// Every core; but one under Wine run by qemu-i386, where a program with two
-// busy threads hangs (seen with Debian 12's qemu-user and Wine 8).
+// Every core, or as many threads as asked for.
 int DefaultThreadCount();
 int EffectiveThreadCount(int requested);
-bool RunningUnderEmulatedWine();

@@ -377,9 +377,6 @@ int main(int argc, char** argv) {
         return ExitFailure;
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 1024);
-    int asked = std::max({sceneOptions.threads, sheetOptions.threads, benchOptions.threads});
-    if (asked > 1 && RunningUnderEmulatedWine())
-        std::fprintf(stderr, "vesk-render: under Wine emulated by qemu-i386 busy threads hang; using 1 thread\n");
 
     if (render->parsed()) return RunRender(plugin, sceneOptions, text, output, maskOutput, bmp);
     if (morph->parsed()) return RunMorph(plugin, sceneOptions, from, to, frames, prefix, morphSheet);
