@@ -43,7 +43,7 @@ bool ReadField(HWND dialog, int id, float& value) {
     if (GetWindowTextLengthA(edit) >= FieldTextCapacity) return false;  // longer than any float's text
     GetWindowTextA(edit, text + 1, FieldTextCapacity);
     ShaderParameters scratch{};
-    if (ReadParameterText(text, scratch) != 1) return false;
+    if (ReadParameterText(text, scratch) < 1) return false;  // atof takes the first number only
     value = scratch.XScale;
     return true;
 }

@@ -81,6 +81,7 @@ const EntryCase EntryCases[] = {
     {"zero threshold is valid", 109, 3, "0", 0.0f},
     {"zero sharpness is valid", 121, 4, "0.00", 0.0f},
     {"comma stops the number", 121, 4, "0,75", 0.0f},
+    {"a second number is ignored", 101, 0, "2 3", 2.0f},
 };
 
 TEST(ParameterDialog, OkStoresEachEntryAsAtofReadsIt) {
