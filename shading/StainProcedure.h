@@ -20,18 +20,24 @@
 using SampleFunction = void(VESK_CDECL*)(float, float, float, float*);
 
 // True when the value can be stored as a finite float without overflow.
-// Quiet comparison: a NaN answers false without raising "invalid".
-inline bool FitsFloat(double value) { return std::islessequal(std::fabs(value), static_cast<double>(FLT_MAX)); }
+// Quiet comparisons: a NaN answers false without raising "invalid". Two
+// comparisons rather than one of fabs(value): 32-bit GCC takes the fabs of a
+// double through the x87 stack, a store and a reload on every check.
+inline bool FitsFloat(double value) {
+    return std::islessequal(value, static_cast<double>(FLT_MAX)) & std::isgreaterequal(value, -static_cast<double>(FLT_MAX));
+}
 
 // Pulls the colour toward the stain colour with the colour's own weight k.
-// Leaves it untouched (and returns false) if a channel would leave the float range.
+// Leaves it untouched (and returns false) if a channel would leave the float
+// range. The three checks are joined with & rather than &&: one branch, not three.
 inline bool BlendTowardStain(float* colour, const float* stain, float k) {
-    double blended[3];
-    for (int i = 0; i < 3; ++i) {
-        blended[i] = (1.0 - k) * stain[i] + static_cast<double>(colour[i]) * k;
-        if (!FitsFloat(blended[i])) return false;
-    }
-    for (int i = 0; i < 3; ++i) colour[i] = static_cast<float>(blended[i]);
+    double red = (1.0 - k) * stain[0] + static_cast<double>(colour[0]) * k;
+    double green = (1.0 - k) * stain[1] + static_cast<double>(colour[1]) * k;
+    double blue = (1.0 - k) * stain[2] + static_cast<double>(colour[2]) * k;
+    if (!(FitsFloat(red) & FitsFloat(green) & FitsFloat(blue))) return false;
+    colour[0] = static_cast<float>(red);
+    colour[1] = static_cast<float>(green);
+    colour[2] = static_cast<float>(blue);
     return true;
 }
 
@@ -46,9 +52,9 @@ inline void ShadeStainPoint(const ShaderParameters& p, float x, float y, float z
                             const uint32_t* source, uint32_t* destination) {
     // Scale the position; each quotient is rounded because it is passed on as a float.
     double sx = 0.2 * p.XScale, sy = 0.2 * p.YScale, sz = 0.2 * p.ZScale;
-    if (sx == 0.0 || sy == 0.0 || sz == 0.0) return;  // zero scale: nothing to sample
+    if ((sx == 0.0) | (sy == 0.0) | (sz == 0.0)) return;  // zero scale: nothing to sample
     double du = x / sx, dv = y / sy, dw = z / sz;
-    if (!FitsFloat(du) || !FitsFloat(dv) || !FitsFloat(dw)) return;
+    if (!(FitsFloat(du) & FitsFloat(dv) & FitsFloat(dw))) return;
     float u = static_cast<float>(du), v = static_cast<float>(dv), w = static_cast<float>(dw);
 
     // Sample: slot 1 with the scaled x in all three places, then slot 0.
