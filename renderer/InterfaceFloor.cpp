@@ -14,3 +14,30 @@ __attribute__((noinline)) int VESK_CDECL InterfaceFloorProcedure(int, int, int, 
     out[2] = colour[2];
     return 1;
 }
+
+// Read at run time, as the plug-in reads its record, so the compiler cannot fold it.
+ShaderParameters PlainRuleParameters = DefaultParameters;
+
+__attribute__((noinline)) int VESK_CDECL PlainRuleProcedure(int, int, int, float x, float y, float z, int, int, int,
+                                                            const uint32_t* source, int, float* colour, int,
+                                                            uint32_t* destination, const HostFunctionTable* functions) {
+    const ShaderParameters& p = PlainRuleParameters;
+    float u = static_cast<float>(x / (0.2 * p.XScale));
+    float v = static_cast<float>(y / (0.2 * p.YScale));
+    float w = static_cast<float>(z / (0.2 * p.ZScale));
+    float a = 0.0f, b = 0.0f;
+    functions->Sample[1](u, u, u, &a);
+    functions->Sample[0](u, v, w, &b);
+    float m = static_cast<float>(static_cast<double>(a) * b);
+    auto blend = [&](float k) {
+        for (int i = 0; i < 3; ++i)
+            colour[i] = static_cast<float>((1.0 - k) * p.StainColor[i] + static_cast<double>(colour[i]) * k);
+    };
+    if (m < p.Threshold) {
+        blend(m);
+        *destination = *source;
+    } else if (m < static_cast<double>(p.Threshold) + p.Sharpness) {
+        blend(static_cast<float>(m / (static_cast<double>(p.Threshold) + p.Sharpness)));
+    }
+    return 1;
+}

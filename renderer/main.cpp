@@ -283,9 +283,11 @@ int RunBench(const PluginModule& plugin, int pointCount, SceneOptions options) {
         const HostFunctionTable& functions = kind == 0 ? TrivialFunctions() : NoiseFunctions();
         double floor = TimePerPoint(InterfaceFloorProcedure, scaled, functions);
         double through = TimePerPoint(plugin.Procedure, points, functions);
-        std::printf("  %-16s plug-in %8.1f ns  floor %8.1f ns  ratio %.2fx  plug-in share %.1f%%\n",
+        double plain = TimePerPoint(PlainRuleProcedure, points, functions);
+        std::printf("  %-16s plug-in %8.1f ns  floor %8.1f ns  ratio %.2fx  plug-in share %.1f%%"
+                    "  (plain rule %.1f ns, %.2fx)\n",
                     kind == 0 ? "trivial samplers" : "noise samplers", through, floor, through / floor,
-                    100.0 * (through - floor) / through);
+                    100.0 * (through - floor) / through, plain, plain / floor);
     }
 
     // Whole renders: one thread, then every core.

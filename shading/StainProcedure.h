@@ -24,7 +24,7 @@ using SampleFunction = void(VESK_CDECL*)(float, float, float, float*);
 // comparisons rather than one of fabs(value): 32-bit GCC takes the fabs of a
 // double through the x87 stack, a store and a reload on every check.
 inline bool FitsFloat(double value) {
-    return std::islessequal(value, static_cast<double>(FLT_MAX)) & std::isgreaterequal(value, -static_cast<double>(FLT_MAX));
+    return std::islessequal(value, static_cast<double>(FLT_MAX)) && std::isgreaterequal(value, -static_cast<double>(FLT_MAX));
 }
 
 // Pulls the colour toward the stain colour with the colour's own weight k.
@@ -52,9 +52,13 @@ inline void ShadeStainPoint(const ShaderParameters& p, float x, float y, float z
                             const uint32_t* source, uint32_t* destination) {
     // Scale the position; each quotient is rounded because it is passed on as a float.
     double sx = 0.2 * p.XScale, sy = 0.2 * p.YScale, sz = 0.2 * p.ZScale;
-    if ((sx == 0.0) | (sy == 0.0) | (sz == 0.0)) return;  // zero scale: nothing to sample
+    // Zero scale: nothing to sample. One test for all three: the record holds
+    // only finite floats (the reader, the blend and the dialog store nothing
+    // else), so each |0.2 S| lies between 2.8e-46 and 6.8e37 or is 0, and the
+    // product of three is 0 exactly when one of them is.
+    if (sx * sy * sz == 0.0) return;
     double du = x / sx, dv = y / sy, dw = z / sz;
-    if (!(FitsFloat(du) & FitsFloat(dv) & FitsFloat(dw))) return;
+    if (!FitsFloat(du) || !FitsFloat(dv) || !FitsFloat(dw)) return;
     float u = static_cast<float>(du), v = static_cast<float>(dv), w = static_cast<float>(dw);
 
     // Sample: slot 1 with the scaled x in all three places, then slot 0.
