@@ -67,9 +67,11 @@ inline void ShadeStainPoint(const ShaderParameters& p, float x, float y, float z
     samples[0](u, v, w, &b);
 
     // Multiply; the product is stored as a float.
-    double product = static_cast<double>(a) * b;
-    if (!FitsFloat(product)) return;
-    float m = static_cast<float>(product);
+    // The double product of two floats is exact, so rounding it to float gives
+    // the bits a float multiply gives. The double only decides whether it fits;
+    // the multiply that makes m does not wait for that decision.
+    if (!FitsFloat(static_cast<double>(a) * b)) return;
+    float m = a * b;
 
     // Blend: full stain below the threshold, a soft rim up to T + S.
     if (m < p.Threshold) {
