@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # vesk-render's command line under Wine: exit codes, messages, files left
 # behind, and pictures that must match byte for byte.
-# Arguments: wine-run, vesk-render.exe, vesk.dll, a scratch folder.
+# Arguments: wine-run, vesk-render.exe, vesk.dll, a scratch folder, and
+# press-dialog-button.exe, which answers the edit dialog from outside.
 set -u
-wine_run=$1 program=$2 dll=$3 work=$4
+wine_run=$1 program=$2 dll=$3 work=$4 presser=$5
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 failures=0
 
@@ -97,6 +98,41 @@ same_file frame-002.png second.png
 cmp -s frame-001.png first.png && fail "the middle frame equals the first"
 cmp -s frame-001.png second.png && fail "the middle frame equals the last"
 [ -s sheet.png ] || fail "no contact sheet"
+
+# Edit: the plug-in's dialog opens on the text; what comes back, and the
+# allocator's account. press ARGS... answers the next dialog in the background.
+press() {
+    "$wine_run" "$presser" "Vesk 0.15 " "$@" >press.txt 2>&1 &
+    presser_pid=$!
+}
+pressed() {
+    wait "$presser_pid" || { fail "press-dialog-button $*"; sed 's/^/    /' press.txt; }
+}
+fields="101,102,103,109,121"
+
+press ok --show "$fields" 101=2.5
+run 0 --dll "$dll" edit --text "$A"
+pressed "ok on A"
+grep -q "field 101: 1.00" press.txt && grep -q "field 121: 0.20" press.txt || { fail "the dialog did not open on A"; cat press.txt; }
+expect_output "text: # 2.50 1.00 1.00 0.50 0.20 120.00 128.00 128.00"
+expect_output "allocated 1 blocks (48 bytes) and released 1 blocks (48 bytes)"
+expect_output "leaks: 0 blocks"
+
+press cancel --show "$fields" 101=7
+run 0 --dll "$dll" edit --text "$B"
+pressed "cancel on B"
+grep -q "field 102: 1.50" press.txt || { fail "the dialog did not open on B"; cat press.txt; }
+expect_output "text: $B"
+expect_output "allocated 0 blocks (0 bytes) and released 0 blocks (0 bytes)"
+expect_output "leaks: 0 blocks"
+
+# No text: the dialog opens on the defaults; Cancel hands back nothing.
+press cancel --show "$fields"
+run 0 --dll "$dll" edit
+pressed "cancel on no text"
+grep -q "field 109: 0.50" press.txt || { fail "the dialog did not open on the defaults"; cat press.txt; }
+expect_output "text: (null)"
+expect_output "allocated 0 blocks"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures failures"
