@@ -100,37 +100,34 @@ cmp -s frame-001.png second.png && fail "the middle frame equals the last"
 [ -s sheet.png ] || fail "no contact sheet"
 
 # Edit: the plug-in's dialog opens on the text; what comes back, and the
-# allocator's account. press ARGS... answers the next dialog in the background.
-press() {
-    "$wine_run" "$presser" "Vesk 0.15 " "$@" >press.txt 2>&1 &
-    presser_pid=$!
-}
-pressed() {
-    wait "$presser_pid" || { fail "press-dialog-button $*"; sed 's/^/    /' press.txt; }
+# allocator's account. edit ANSWER... -- ARGS...: press-dialog-button runs
+# vesk-render edit ARGS and answers its dialog; output in out.txt.
+edit() {
+    local answer=()
+    while [ "$1" != -- ]; do answer+=("$1"); shift; done
+    shift
+    "$wine_run" "$presser" "Vesk 0.15 " "${answer[@]}" -- "$program" --dll "$dll" edit "$@" >out.txt 2>&1
+    local status=$?
+    [ "$status" = 0 ] || { fail "edit ${answer[*]} -- $* exited $status"; sed 's/^/    /' out.txt; }
 }
 fields="101,102,103,109,121"
 
-press ok --show "$fields" 101=2.5
-run 0 --dll "$dll" edit --text "$A"
-pressed "ok on A"
-grep -q "field 101: 1.00" press.txt && grep -q "field 121: 0.20" press.txt || { fail "the dialog did not open on A"; cat press.txt; }
+edit ok --show "$fields" 101=2.5 -- --text "$A"
+expect_output "field 101: 1.00"
+expect_output "field 121: 0.20"
 expect_output "text: # 2.50 1.00 1.00 0.50 0.20 120.00 128.00 128.00"
 expect_output "allocated 1 blocks (48 bytes) and released 1 blocks (48 bytes)"
 expect_output "leaks: 0 blocks"
 
-press cancel --show "$fields" 101=7
-run 0 --dll "$dll" edit --text "$B"
-pressed "cancel on B"
-grep -q "field 102: 1.50" press.txt || { fail "the dialog did not open on B"; cat press.txt; }
+edit cancel --show "$fields" 101=7 -- --text "$B"
+expect_output "field 102: 1.50"
 expect_output "text: $B"
 expect_output "allocated 0 blocks (0 bytes) and released 0 blocks (0 bytes)"
 expect_output "leaks: 0 blocks"
 
 # No text: the dialog opens on the defaults; Cancel hands back nothing.
-press cancel --show "$fields"
-run 0 --dll "$dll" edit
-pressed "cancel on no text"
-grep -q "field 109: 0.50" press.txt || { fail "the dialog did not open on the defaults"; cat press.txt; }
+edit cancel --show "$fields" --
+expect_output "field 109: 0.50"
 expect_output "text: (null)"
 expect_output "allocated 0 blocks"
 
