@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "renderer/InterfaceFloor.h"
 #include "renderer/Samplers.h"
 #include "renderer/SceneRender.h"
 
@@ -103,6 +104,23 @@ TEST_F(SceneRenderTest, ThresholdBelowEveryProductLeavesTheSurfaceUntouched) {
     RenderedImage plain = RenderScene(untouched, settings);
     EXPECT_EQ(image.rgb, plain.rgb);
     EXPECT_EQ(std::count(image.mask.begin(), image.mask.end(), 255), 0);
+}
+
+// The bench's plain reading of the rule is a fair yardstick only if it shades
+// as the plug-in does: same pixels, same full stain, on every scene.
+TEST_F(SceneRenderTest, PlainRuleOfTheBenchShadesAsThePlugInDoes) {
+    PluginModule plainRule = plugin;
+    plainRule.Procedure = PlainRuleProcedure;
+    for (SceneKind scene : {SceneKind::Cube, SceneKind::Sphere, SceneKind::Plane}) {
+        SCOPED_TRACE(static_cast<int>(scene));
+        RenderedImage through = Render(DefaultText, scene, 2);
+        RenderSettings settings;
+        settings.scene = scene, settings.width = 64, settings.height = 48, settings.threads = 2;
+        RenderedImage plain = RenderScene(plainRule, settings);
+        EXPECT_EQ(through.rgb, plain.rgb);
+        EXPECT_EQ(through.mask, plain.mask);
+        EXPECT_GT(std::count(plain.mask.begin(), plain.mask.end(), 255), 0);
+    }
 }
 
 // The documented range: the defaults put a quarter to a half of a surface in the full stain.
