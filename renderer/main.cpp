@@ -245,7 +245,8 @@ int RunSheet(const PluginModule& plugin, SceneOptions options, const std::string
 
 // Nanoseconds per call of a 15-slot procedure over the given points, in one
 // round. Out of line, so that scripts/bench-model finds the loop by its name.
-__attribute__((noinline)) double TimePerPoint(ProcedureFunction procedure, const std::vector<float>& points, const HostFunctionTable& functions) {
+__attribute__((noinline)) double TimePerPoint(ProcedureFunction procedure, const std::vector<float>& points,
+                                              const HostFunctionTable& functions) {
     ProcedureFunction volatile call = procedure;
     auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < points.size(); i += 3) {

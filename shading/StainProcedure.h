@@ -24,7 +24,8 @@ using SampleFunction = void(VESK_CDECL*)(float, float, float, float*);
 // comparisons rather than one of fabs(value): 32-bit GCC takes the fabs of a
 // double through the x87 stack, a store and a reload on every check.
 inline bool FitsFloat(double value) {
-    return std::islessequal(value, static_cast<double>(FLT_MAX)) && std::isgreaterequal(value, -static_cast<double>(FLT_MAX));
+    return std::islessequal(value, static_cast<double>(FLT_MAX)) &&
+           std::isgreaterequal(value, -static_cast<double>(FLT_MAX));
 }
 
 // Pulls the colour toward the stain colour with the colour's own weight k.
