@@ -5,8 +5,8 @@ Input: a qemu log of one `vesk-render bench` run (in_asm,exec,nochain, filtered
 to the bench loop, the samplers, the floor, the plain rule and the plug-in's
 procedure). Each executed block is expanded into its instructions, the stream is
 cut into one iteration per call of a procedure (the call, its samplers, and the
-loop code back to the next call), and a typical iteration of each kind is handed
-to llvm-mca, which reports its throughput on the named cores. The instructions
+loop code back to the next call), and twenty consecutive iterations of each kind
+are handed to llvm-mca, which reports its throughput on the named cores. The instructions
 are the DLL's and the renderer's own 32-bit code, as executed.
 """
 import argparse
@@ -51,6 +51,10 @@ def read_log(path):
             current = None
             order.append(pc)
     return blocks, order
+
+
+# Points modelled per procedure: consecutive calls from the middle of its first round.
+POINTS, FIRST = 20, 400
 
 
 def mca_cycles(source, cpu, iterations=100):
@@ -101,13 +105,13 @@ def main():
     for (name, kind), runs in sorted(iterations.items()):
         # Twenty points in a row from the middle of the first round: the same
         # points for each procedure, so the noise takes the same paths in each.
-        typical = [a for run in runs[400:420] for a in run]
+        typical = [a for run in runs[FIRST:FIRST + POINTS] for a in run]
         source = f"{args.work}/{name}-{kind}.s"
         with open(source, "w") as f:
             f.write("\n".join(text(a) for a in typical) + "\n")
-        lengths[(name, kind)] = len(typical) // 20
+        lengths[(name, kind)] = len(typical) // POINTS
         for cpu in cpus:
-            cycles[(name, kind, cpu)] = mca_cycles(source, cpu) / 20
+            cycles[(name, kind, cpu)] = mca_cycles(source, cpu) / POINTS
 
     print("modelled cycles per shaded point (llvm-mca, the executed 32-bit instructions):")
     for kind in ("trivial", "noise"):
