@@ -11,14 +11,11 @@ COLORREF CustomColors[16] = {
 namespace {
 
 // The low 8 bits of the channel truncated toward zero, as two's complement
-// gives them (-1 is 255). Done in floating point: a channel beyond the int
-// range has no defined int conversion. A NaN packs as 0.
+// gives them (-1 is 255). From 2^31 on, a float's last place is 256 or more,
+// so its low byte is 0; the comparison is quiet, and a NaN packs as 0 too.
 BYTE LowByteOfChannel(float channel) {
-    double truncated = std::trunc(static_cast<double>(channel));
-    if (!std::isfinite(truncated)) return 0;
-    double low = std::fmod(truncated, 256.0);  // exact for every float
-    if (low < 0) low += 256.0;
-    return static_cast<BYTE>(low);
+    if (!(std::isgreater(channel, -2147483648.0f) && std::isless(channel, 2147483648.0f))) return 0;
+    return static_cast<BYTE>(static_cast<int>(channel) & 0xFF);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-#include <charconv>
-
 #include "editor/ParameterEditor.h"
+#include "params/DecimalText.h"
 #include "params/ParameterText.h"
 
 namespace {
@@ -20,16 +19,15 @@ constexpr FieldEdit FieldEdits[] = {
     {IDC_SHARPNESS, &ShaderParameters::Sharpness, true},
 };
 
-// Room for any float's two-decimal text (FLT_MAX takes 43 characters) and for
-// anything the edit lets the user type.
+// Room for any float's two-decimal text and for anything the edit lets the
+// user type.
 constexpr int FieldTextCapacity = 64;
+static_assert(FieldTextCapacity > TwoDecimalsLength, "every float is shown in full");
 
-// "%.2f" with "." whatever the locale; the buffer holds every float in full.
+// "%.2f" with "." whatever the locale.
 void ShowField(HWND dialog, int id, float value) {
     char text[FieldTextCapacity];
-    auto [end, error] = std::to_chars(text, text + sizeof text - 1, static_cast<double>(value),
-                                      std::chars_format::fixed, 2);
-    *(error == std::errc() ? end : text) = '\0';
+    *WriteTwoDecimals(text, value) = '\0';
     SendDlgItemMessageA(dialog, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, FIELD_TEXT_LIMIT, 0);
 }

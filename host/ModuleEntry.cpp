@@ -5,14 +5,11 @@
 
 HINSTANCE ModuleInstance = nullptr;
 
-BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
+// The image's entry point itself: no C runtime start-up runs before it, as
+// the module has nothing to initialise but this handle.
+extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH && instance != nullptr) ModuleInstance = instance;
     return TRUE;
-}
-
-// MinGW's own start-up initialises the C and C++ runtimes, then calls DllMain.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    return DllEntryPoint(instance, reason, reserved);
 }
 
 extern "C" int VESK_CDECL _ExternalTextureStartup(int, int, const char* text) {

@@ -5,4 +5,5 @@
 
 extern HINSTANCE ModuleInstance;
 
-BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved);
+// The image's entry point: the loader calls it directly.
+extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved);

@@ -1,10 +1,9 @@
 #include "params/ParameterText.h"
 
-#include <algorithm>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
-#include <cstring>
+
+#include "params/DecimalText.h"
 
 ShaderParameters ModuleParameters = DefaultParameters;
 
@@ -12,34 +11,6 @@ namespace {
 
 bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The power of ten of a decimal's first significant digit, exponent included
-// (saturated, so no exponent text can overflow it).
-long DecimalOrder(const char* digits, const char* end) {
-    const char* p = digits;
-    long order = -1;
-    bool significant = false;
-    for (; p < end && IsDigit(*p); ++p) {
-        if (*p != '0') significant = true;
-        if (significant) ++order;
-    }
-    if (p < end && *p == '.') {
-        for (++p; p < end && IsDigit(*p) && !significant; ++p) {
-            --order;
-            if (*p != '0') significant = true;
-        }
-        while (p < end && IsDigit(*p)) ++p;
-    }
-    long exponent = 0;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        bool negative = p < end && *p == '-';
-        if (p < end && (*p == '+' || *p == '-')) ++p;
-        for (; p < end; ++p) exponent = std::min(exponent * 10 + (*p - '0'), 1000000000L);
-        if (negative) exponent = -exponent;
-    }
-    return order + exponent;
-}
 
 // Reads one number at *cursor: white space, optional sign, digits with an
 // optional fraction, and an exponent only when digits follow its 'e'.
@@ -67,20 +38,8 @@ bool ScanNumber(const char*& cursor, float& value) {
         }
     }
 
-    float parsed = 0.0f;
-    auto [end, error] = std::from_chars(digits, p, parsed, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        // Beyond the float range: overflow stops the scan, underflow rounds
-        // toward zero. The decimal's order of magnitude tells them apart,
-        // however many digits it has.
-        double wide = 0.0;
-        std::from_chars(digits, p, wide, std::chars_format::general);
-        bool tiny = DecimalOrder(digits, p) < 0;
-        if (!tiny) return false;
-        parsed = std::fabs(wide) < FLT_TRUE_MIN / 2 ? 0.0f : static_cast<float>(wide);
-    } else if (error != std::errc() || end != p) {
-        return false;
-    }
+    float parsed;
+    if (!DecimalToFloat(digits, p, parsed)) return false;  // beyond the float range
     value = negative ? -parsed : parsed;
     cursor = p;
     return true;
@@ -100,16 +59,16 @@ int ReadParameterText(const char* text, ShaderParameters& record) {
     return stored;
 }
 
+// The mark, and eight fields of at most TwoDecimalsLength with their spaces.
+static_assert(ParameterTextCapacity >= 1 + ParameterCount * (1 + TwoDecimalsLength) + 1, "every record fits");
+
 ParameterText WriteParameterText(const ShaderParameters& record) {
     ParameterText out{};
     char* p = out.text;
-    char* const end = out.text + sizeof out.text - 1;  // room for the terminator
     *p++ = '#';
     for (int i = 0; i < ParameterCount; ++i) {
         *p++ = ' ';
-        auto result = std::to_chars(p, end, static_cast<double>(ParameterField(record, i)),
-                                    std::chars_format::fixed, 2);
-        p = result.ptr;  // a finite float always fits; see ParameterTextCapacity
+        p = WriteTwoDecimals(p, ParameterField(record, i));
     }
     *p = '\0';
     return out;
