@@ -1,6 +1,7 @@
-// Ray-traced stand-in scenes shaded through the plug-in's procedure. Each
-// visible pixel's object-space hit point is its texture-space position; the
-// procedure colours the unlit surface, then a fixed light shades it.
+// The preview scene (scene/) shaded through the plug-in's procedure, on
+// every core. Each visible pixel's object-space hit point is its
+// texture-space position; the procedure colours the unlit surface, then a
+// fixed light shades it.
 #pragma once
 
 #include <cstdint>
@@ -9,21 +10,16 @@
 #include <vector>
 
 #include "renderer/PluginModule.h"
-
-enum class SceneKind { Cube, Sphere, Plane };
+#include "scene/Scene.h"
 
 bool ParseSceneKind(const std::string& name, SceneKind& kind);
-
-struct Colour {
-    float r, g, b;  // 0-255, as the plug-in's stain colour
-};
 
 struct RenderSettings {
     SceneKind scene = SceneKind::Cube;
     int width = 400;
     int height = 300;
-    Colour surface{200.0f, 40.0f, 35.0f};
-    Colour background{40.0f, 70.0f, 150.0f};
+    Colour surface = DefaultSurfaceColour;
+    Colour background = DefaultBackgroundColour;
     int threads = 0;  // 0: every core
     const HostFunctionTable* functions = nullptr;  // null: the noise samplers
 };
@@ -36,15 +32,6 @@ struct RenderedImage {
     std::vector<uint8_t> rgb;
     std::vector<uint8_t> mask;
 };
-
-// Where the pixel's view ray meets the scene, in texture space.
-struct SceneHit {
-    bool hit = false;
-    float point[3]{};
-    float normal[3]{};
-};
-
-SceneHit TraceScene(SceneKind scene, int px, int py, int width, int height);
 
 // Called from the calling thread after each row it shades, with the rows done so far.
 using RenderProgress = std::function<void(int rowsDone, int rowsTotal)>;

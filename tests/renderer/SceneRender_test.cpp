@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "preview/StainPreview.h"
 #include "renderer/InterfaceFloor.h"
 #include "renderer/Samplers.h"
 #include "renderer/SceneRender.h"
@@ -121,6 +122,16 @@ TEST_F(SceneRenderTest, PlainRuleOfTheBenchShadesAsThePlugInDoes) {
         EXPECT_EQ(through.mask, plain.mask);
         EXPECT_GT(std::count(plain.mask.begin(), plain.mask.end(), 255), 0);
     }
+}
+
+// One scene for both: vesk-render through vesk.dll's exports gives, pixel for
+// pixel, the preview the plug-in renders with its own stain rule.
+TEST_F(SceneRenderTest, DefaultsAtPreviewSizeAreThePortablePreview) {
+    RenderedImage image = Render(DefaultText, SceneKind::Cube, 2, PreviewWidth, PreviewHeight);
+    std::vector<uint8_t> preview(image.rgb.size());
+    RenderStainPreview(DefaultParameters, {preview.data(), PreviewWidth * 3, ChannelOrder::Rgb});
+    EXPECT_EQ(image.rgb, preview);
+    EXPECT_GT(std::count(image.mask.begin(), image.mask.end(), 255), 0);
 }
 
 // The documented range: the defaults put a quarter to a half of a surface in the full stain.
