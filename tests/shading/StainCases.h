@@ -87,8 +87,8 @@ struct UntouchedCase {
     int sampleCalls;
 };
 
-inline constexpr ShaderParameters RimReachingFloatMax() {
-    return WithBand(-1.0f, FLT_MAX);  // a product of 1e-40 lies in the rim with k = 1e-40 / FLT_MAX: 0 as a float
+inline constexpr ShaderParameters WideRim() {
+    return WithBand(-1.0f, 1e38f);  // a product of 1e-40 lies in the rim with k = 1e-40 / 1e38: 0 as a float
 }
 
 inline const UntouchedCase UntouchedCases[] = {
@@ -108,7 +108,7 @@ inline const UntouchedCase UntouchedCases[] = {
      2},
     {"NaN blue with a zero product", DefaultParameters, 0.0f, 0.7f, 1, 2, 3, {200, 200, NAN}, 2},
     {"+Inf red in the rim with k = 0", WithBand(-0.5f, 1.0f), 0.0f, 0.7f, 1, 2, 3, {INFINITY, 200, 200}, 2},
-    {"+Inf blue where the rim weight rounds to 0", RimReachingFloatMax(), 1e-20f, 1e-20f, 1, 2, 3,
+    {"+Inf blue where the rim weight rounds to 0", WideRim(), 1e-20f, 1e-20f, 1, 2, 3,
      {200, 200, INFINITY}, 2},
     {"+Inf red in the full stain (k = 0.2)", DefaultParameters, 0.4f, 0.5f, 1, 2, 3, {INFINITY, 200, 200}, 2},
     {"-Inf red in the rim (k = 0.6 / 0.7)", DefaultParameters, 0.8f, 0.75f, 1, 2, 3, {-INFINITY, 200, 200}, 2},
