@@ -75,12 +75,15 @@ ParameterText WriteParameterText(const ShaderParameters& record) {
 }
 
 void BlendParameters(ShaderParameters& record, const ShaderParameters& other, float w) {
+    // A weight that is not a finite number blends nothing: infinity times a
+    // zero difference would raise "invalid". Quiet comparisons, for NaN.
+    if (!(std::islessequal(w, FLT_MAX) && std::isgreaterequal(w, -FLT_MAX))) return;
     for (int i = 0; i < ParameterCount; ++i) {
         double mine = ParameterField(record, i);
         double theirs = ParameterField(other, i);
         double blended = theirs + static_cast<double>(w) * (mine - theirs);
-        // Only a finite float may enter the record (and no conversion may trap).
-        // Quiet comparison: a NaN weight must not raise "invalid" either.
+        // Only a finite float may enter the record (and no conversion may trap):
+        // a finite weight may still extrapolate past the float range.
         if (std::islessequal(std::fabs(blended), static_cast<double>(FLT_MAX)))
             ParameterField(record, i) = static_cast<float>(blended);
     }

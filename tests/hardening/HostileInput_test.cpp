@@ -1,8 +1,8 @@
-// Hostile parameter texts and blend weights through vesk.dll's exports, as a
-// renderer might hand them over. After every call the procedure must still
-// answer 1 and leave the renderer's colour finite or untouched, with the
-// floating-point traps a renderer may run with unmasked wherever the input
-// itself is finite.
+// Hostile parameter texts, blend weights, samples, colours and coordinates
+// through vesk.dll's exports, as a renderer might hand them over. After every
+// call the procedure must still answer 1 and leave the renderer's colour
+// finite or untouched, and no call may raise a floating-point trap that a
+// renderer may run with unmasked.
 #include <windows.h>
 #include <xmmintrin.h>
 
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
@@ -22,35 +23,6 @@
 #include "host/ParameterProbe.h"
 
 namespace {
-
-// Zero-divide, invalid and overflow trap while this lives. qemu, which runs
-// 32-bit Wine on some machines, never delivers these traps, so the status
-// flags are cleared first and read at the end: a flag raised is a trap that
-// real hardware would have taken. The x87 unit's flags are read too (the
-// runtime's number conversions may use it), for renderers that unmask there.
-constexpr unsigned TrapFlags = 0x1u | 0x4u | 0x8u;  // invalid, zero-divide, overflow; same bits in both units
-
-inline unsigned short X87Status() {
-    unsigned short status;
-    __asm__ volatile("fnstsw %0" : "=m"(status));
-    return status;
-}
-
-class UnmaskedTraps {
-  public:
-    explicit UnmaskedTraps(bool on) : on_(on), old_(_mm_getcsr()) {
-        unsigned clear = old_ & ~0x3Fu;
-        _mm_setcsr(on ? clear & ~(_MM_MASK_DIV_ZERO | _MM_MASK_INVALID | _MM_MASK_OVERFLOW) : clear);
-        __asm__ volatile("fnclex");
-    }
-    // The trap flags the calls raised; only meaningful when the traps were on.
-    unsigned Raised() const { return on_ ? ((_mm_getcsr() | X87Status()) & TrapFlags) : 0u; }
-    ~UnmaskedTraps() { _mm_setcsr(old_); }
-
-  private:
-    bool on_;
-    unsigned int old_;
-};
 
 // Numbers and non-numbers a text may carry where a field is expected.
 const char* const HostileTokens[] = {
@@ -62,10 +34,12 @@ const char* const HostileTokens[] = {
     "9999999999999999999999999999999999999999.99", "0.000000000000000000000000000000000000000000001"};
 
 const float Weights[] = {0.0f, 1.0f, -1.0f, 1e30f, -1e30f, NAN, 0.5f, -0.0f, 1e-45f, FLT_MAX, -FLT_MAX,
-                         INFINITY, 2.0f, 0.25f};
+                         INFINITY, -INFINITY, 2.0f, 0.25f};
 
 const float FiniteSamples[] = {0.0f, 0.2f, 0.55f, 0.9f, -0.3f, 1e30f, -1e30f, 3e38f, 1e-40f, 1.0f};
-const float OddSamples[] = {NAN, INFINITY, -INFINITY};
+const float NonFinite[] = {NAN, INFINITY, -INFINITY};
+// Beside a non-finite value: zeros above all, whose products with it raise "invalid".
+const float Partners[] = {0.0f, -0.0f, 0.0f, 0.5f, -0.3f, 1e30f, 1e-40f};
 
 class HostileTexts {
   public:
@@ -170,33 +144,72 @@ std::vector<std::string> LongTexts() {
 }
 
 struct Counts {
-    long texts = 0, startups = 0, morphs = 0, shades = 0, trapsUnmasked = 0, messageBoxes = 0;
+    long texts = 0, startups = 0, morphs = 0, shades = 0, oddPoints = 0, oddWeights = 0;
 };
 
-// One shaded point: result 1, the colour finite or exactly as it was, the
-// destination untouched or the source copied.
-void ExpectSafeShade(float s0, float s1, float x, float y, float z, float host, Counts& counts,
+// One shaded point with every trap unmasked: result 1, nothing raised, the
+// colour finite or exactly as it was, the destination untouched or the source
+// copied. A point with a sample, channel or coordinate that is not finite is
+// left exactly as it was.
+void ExpectSafeShade(float s0, float s1, float x, float y, float z, const float* host, Counts& counts,
                      const std::string& after) {
-    bool finite = std::isfinite(s0) && std::isfinite(s1);
     ShadeResult s;
     unsigned raised;
     {
-        UnmaskedTraps traps(finite);
+        UnmaskedTraps traps;
         s = ShadeThroughExport(s0, s1, x, y, z, host);
         raised = traps.Raised();
     }
     ++counts.shades;
-    counts.trapsUnmasked += finite;
-    ASSERT_EQ(s.result, 1) << after;
-    ASSERT_EQ(raised, 0u) << after << ", samples " << s0 << " " << s1 << ", x " << x;
-    bool untouched = true, allFinite = true;
-    for (float c : s.colour) {
-        untouched = untouched && Bits(c) == Bits(host);
-        allFinite = allFinite && std::isfinite(c);
+    const std::string point = after + ", samples " + std::to_string(s0) + " " + std::to_string(s1) + ", colour " +
+                              std::to_string(host[0]) + " " + std::to_string(host[1]) + " " +
+                              std::to_string(host[2]) + ", at " + std::to_string(x) + " " + std::to_string(y) +
+                              " " + std::to_string(z);
+    ASSERT_EQ(s.result, 1) << point;
+    ASSERT_EQ(raised, 0u) << point;
+    bool untouched = true, allFinite = true, oddInput = false;
+    for (float v : {s0, s1, x, y, z, host[0], host[1], host[2]}) oddInput = oddInput || !std::isfinite(v);
+    for (int i = 0; i < 3; ++i) {
+        untouched = untouched && Bits(s.colour[i]) == Bits(host[i]);
+        allFinite = allFinite && std::isfinite(s.colour[i]);
     }
-    ASSERT_TRUE(allFinite || untouched) << after << ", samples " << s0 << " " << s1;
-    ASSERT_TRUE(s.destination == Untouched || s.destination == 0xC0FFEE42u) << after;
+    ASSERT_TRUE(allFinite || untouched) << point;
+    ASSERT_TRUE(s.destination == Untouched || s.destination == 0xC0FFEE42u) << point;
+    if (oddInput) {
+        ++counts.oddPoints;
+        ASSERT_TRUE(untouched && s.destination == Untouched) << point;
+    }
 }
+
+void ExpectSafeShade(float s0, float s1, float x, float y, float z, float host, Counts& counts,
+                     const std::string& after) {
+    const float colour[3] = {host, host, host};
+    ExpectSafeShade(s0, s1, x, y, z, colour, counts, after);
+}
+
+// A point where the renderer hands over something not finite: a sample (often
+// beside a zero one), a colour channel (often with a zero product: a stain
+// weight of 0) or a coordinate.
+void ExpectSafeOddShade(HostileTexts& random, Counts& counts, const std::string& after) {
+    const float odd = NonFinite[random.Pick(std::size(NonFinite))];
+    float samples[2] = {Partners[random.Pick(std::size(Partners))], Partners[random.Pick(std::size(Partners))]};
+    float colour[3] = {200.0f, 37.5f, 0.0f};
+    float at[3] = {1.0f, -2.0f, 0.5f};
+    switch (random.Pick(3)) {
+        case 0: samples[random.Pick(2)] = odd; break;
+        case 1: colour[random.Pick(3)] = odd; break;
+        default: at[random.Pick(3)] = odd; break;
+    }
+    ExpectSafeShade(samples[0], samples[1], at[0], at[1], at[2], colour, counts, after);
+}
+
+// What the procedure makes of the record at a zero product and at 0.6: the
+// scaled point, the stain colour and which side of the band each lies on.
+struct RecordPrint {
+    ShadeResult zero, band;
+};
+RecordPrint PrintOfRecord() { return {ShadeThroughExport(0.0f, 1.0f, 1, 1, 1), ShadeThroughExport(0.6f, 1.0f, 1, 1, 1)}; }
+bool SamePrint(const RecordPrint& a, const RecordPrint& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 std::string Shown(const std::string& text) {
     std::string out = text.substr(0, 80);
@@ -221,18 +234,25 @@ void Exercise(const std::string& text, float weight, HostileTexts& random, Count
                         FiniteSamples[random.Pick(std::size(FiniteSamples))], x, -x, 1.5f, 200.0f, counts,
                         "Startup " + Shown(text));
     }
+    // A weight that is not finite leaves the record as it was (fields the text
+    // does not give meet it with a zero difference).
+    const bool oddWeight = !std::isfinite(weight);
+    const RecordPrint before = oddWeight ? PrintOfRecord() : RecordPrint{};
     {
-        UnmaskedTraps traps(std::isfinite(weight));
+        UnmaskedTraps traps;
         ASSERT_EQ(Exports().morph(text.c_str(), weight), 1) << Shown(text) << " weight " << weight;
         ASSERT_EQ(traps.Raised(), 0u) << "Morph " << Shown(text) << " weight " << weight;
     }
     ++counts.morphs;
+    if (oddWeight) {
+        ++counts.oddWeights;
+        ASSERT_TRUE(SamePrint(PrintOfRecord(), before)) << "Morph " << Shown(text) << " weight " << weight;
+    }
     ExpectSafeShade(FiniteSamples[random.Pick(std::size(FiniteSamples))],
                     FiniteSamples[random.Pick(std::size(FiniteSamples))], 1.0f, x, -2.0f, 37.5f, counts,
                     "Morph " + Shown(text) + " weight " + std::to_string(weight));
-    if (random.Pick(16) == 0)  // now and then the renderer's own samples are not numbers
-        ExpectSafeShade(OddSamples[random.Pick(std::size(OddSamples))], 0.5f, 1, 1, 1, 200.0f, counts,
-                        "odd samples after " + Shown(text));
+    if (random.Pick(4) == 0)  // now and then the renderer's own values are not numbers
+        ExpectSafeOddShade(random, counts, "after " + Shown(text));
 }
 
 // Presses Cancel on every parameter dialog this process opens, until stopped.
@@ -297,9 +317,10 @@ TEST(HostileInput, ExportsSurviveHostileTextsAndWeights) {
     // The module still loads and shades as it should.
     LoadRecord(DefaultParameters);
     EXPECT_RECORD_NEAR(ProbeRecord(), Fields(DefaultParameters), "defaults after the storm");
-    std::printf("hostile texts tried: %ld (seed %u): %ld Startup, %ld Morph, %ld shaded points (%ld with traps "
-                "unmasked)\n", counts.texts, seed, counts.startups, counts.morphs, counts.shades,
-                counts.trapsUnmasked);
+    std::printf("hostile texts tried: %ld (seed %u): %ld Startup, %ld Morph (%ld with a non-finite weight), %ld "
+                "shaded points (%ld with a non-finite sample, colour channel or coordinate), all with traps "
+                "unmasked\n", counts.texts, seed, counts.startups, counts.morphs, counts.oddWeights, counts.shades,
+                counts.oddPoints);
     RecordProperty("hostile_texts", int(counts.texts));
     EXPECT_GE(counts.texts, textCount);
 }

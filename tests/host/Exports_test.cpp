@@ -155,26 +155,73 @@ TEST(Close, DoesNothingAndShadingGoesOn) {
     EXPECT_EQ(s.colour[0], 10.0f);
 }
 
-TEST(Procedure, FloatingPointTrapsStayQuietOnHostileRecords) {
+TEST(Procedure, FloatingPointTrapsStayQuietOnHostileRecordsAndSamples) {
     // A renderer may run with these exceptions unmasked; no input may trap.
-    const ShaderParameters records[] = {WithScales(0, 0, 0), WithScales(1e-45f, -1e-45f, 1e-45f),
+    const ShaderParameters records[] = {DefaultParameters, WithScales(0, 0, 0), WithScales(1e-45f, -1e-45f, 1e-45f),
                                         WithBand(-0.2f, 0.2f), WithBand(-FLT_MAX, FLT_MAX)};
-    const float samples[] = {0.0f, -1e30f, 1e30f, -0.1f, 3e38f, 1e-40f};
-    const unsigned int old = _mm_getcsr();
-    const unsigned int unmasked = (old & ~(_MM_MASK_DIV_ZERO | _MM_MASK_INVALID | _MM_MASK_OVERFLOW)) & ~0x3Fu;
+    const float samples[] = {0.0f, -0.0f, -1e30f, 1e30f, -0.1f, 3e38f, 1e-40f, INFINITY, -INFINITY, NAN};
     for (const ShaderParameters& p : records) {
         LoadRecord(p);
         for (float a : samples)
             for (float b : samples) {
-                _mm_setcsr(unmasked);
-                ShadeResult s = ShadeThroughExport(a, b, 1.5f, -2.0f, 1e30f);
-                // Emulators may not deliver the trap itself; the raised flag is what traps.
-                unsigned int raised = _mm_getcsr() & (_MM_EXCEPT_INVALID | _MM_EXCEPT_DIV_ZERO | _MM_EXCEPT_OVERFLOW);
-                _mm_setcsr(old);
+                ShadeResult s;
+                unsigned raised;
+                {
+                    UnmaskedTraps traps;
+                    s = ShadeThroughExport(a, b, 1.5f, -2.0f, 1e30f);
+                    raised = traps.Raised();
+                }
                 EXPECT_EQ(raised, 0u) << a << " * " << b;
                 EXPECT_EQ(s.result, 1);
+                const bool finite = std::isfinite(a) && std::isfinite(b);
                 for (float c : s.colour) EXPECT_TRUE(std::isfinite(c)) << a << " * " << b;
+                if (!finite) {  // a sample that is not finite leaves the point untouched
+                    for (float c : s.colour) EXPECT_EQ(c, 200.0f) << a << " * " << b;
+                    EXPECT_EQ(s.destination, Untouched) << a << " * " << b;
+                }
             }
+    }
+}
+
+TEST(Procedure, NonFiniteValuesLeaveThePointUntouchedWithoutATrap) {
+    for (const UntouchedCase& c : UntouchedCases) {
+        LoadRecord(c.parameters);
+        ShadeResult s;
+        unsigned raised;
+        {
+            UnmaskedTraps traps;
+            s = ShadeThroughExport(c.sample0, c.sample1, c.x, c.y, c.z, c.colour);
+            raised = traps.Raised();
+        }
+        EXPECT_EQ(raised, 0u) << c.label;
+        EXPECT_EQ(s.result, 1) << c.label;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(Bits(s.colour[i]), Bits(c.colour[i])) << c.label << " channel " << i << ": " << s.colour[i];
+        EXPECT_EQ(s.destination, Untouched) << c.label;
+        EXPECT_EQ(s.sampleCalls, c.sampleCalls) << c.label;
+    }
+}
+
+TEST(Morph, NonFiniteWeightsChangeNothingWithoutATrap) {
+    // Toward the record's own values every difference is 0, and an infinite
+    // weight times 0 raises "invalid"; a short text leaves equal fields too.
+    const ShaderParameters loaded{2, 3, 4, 0.25f, 0.5f, {10, 20, 30}};
+    const std::string own = ExactText(loaded);
+    const char* texts[] = {own.c_str(), "# 3.00 5.00 1.00 0.90 0.40 20.00 128.00 0.00", "# 3", "#", nullptr};
+    for (float w : {INFINITY, -INFINITY, NAN}) {
+        for (const char* text : texts) {
+            LoadRecord(loaded);
+            const std::vector<float> before = ProbeRecord();
+            unsigned raised;
+            {
+                UnmaskedTraps traps;
+                EXPECT_EQ(Exports().morph(text, w), 1);
+                raised = traps.Raised();
+            }
+            const char* shown = text ? text : "(null)";
+            EXPECT_EQ(raised, 0u) << "weight " << w << ", text " << shown;
+            EXPECT_EQ(ProbeRecord(), before) << "weight " << w << ", text " << shown;
+        }
     }
 }
 

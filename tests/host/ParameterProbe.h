@@ -71,14 +71,47 @@ inline std::vector<float> Fields(const ShaderParameters& r) {
     return out;
 }
 
-// Loads a record exactly: "%.9g" reads back to the same float.
-inline void LoadRecord(const ShaderParameters& r) {
+// A record's text that reads back exactly: "%.9g" gives the same float.
+inline std::string ExactText(const ShaderParameters& r) {
     char text[512] = "#";
     for (int i = 0; i < ParameterCount; ++i)
         std::snprintf(text + std::strlen(text), sizeof text - std::strlen(text), " %.9g",
                       double(ParameterField(r, i)));
-    Exports().startup(0, 0, text);
+    return text;
 }
+
+inline void LoadRecord(const ShaderParameters& r) { Exports().startup(0, 0, ExactText(r).c_str()); }
+
+// --- Floating-point traps ---------------------------------------------------
+
+// Zero-divide, invalid and overflow trap while this lives. qemu, which runs
+// 32-bit Wine on some machines, never delivers these traps, so the status
+// flags are cleared first and read at the end: a flag raised is a trap that
+// real hardware would have taken. The x87 unit's flags are read too (the
+// runtime's number conversions may use it), for renderers that unmask there.
+constexpr unsigned TrapFlags = 0x1u | 0x4u | 0x8u;  // invalid, zero-divide, overflow; same bits in both units
+
+inline unsigned short X87Status() {
+    unsigned short status;
+    __asm__ volatile("fnstsw %0" : "=m"(status));
+    return status;
+}
+
+class UnmaskedTraps {
+  public:
+    explicit UnmaskedTraps(bool on = true) : on_(on), old_(_mm_getcsr()) {
+        unsigned clear = old_ & ~0x3Fu;
+        _mm_setcsr(on ? clear & ~(_MM_MASK_DIV_ZERO | _MM_MASK_INVALID | _MM_MASK_OVERFLOW) : clear);
+        __asm__ volatile("fnclex");
+    }
+    // The trap flags the calls raised; only meaningful when the traps were on.
+    unsigned Raised() const { return on_ ? ((_mm_getcsr() | X87Status()) & TrapFlags) : 0u; }
+    ~UnmaskedTraps() { _mm_setcsr(old_); }
+
+  private:
+    bool on_;
+    unsigned int old_;
+};
 
 // --- Shading through the export with fixed samples -----------------------
 
@@ -108,9 +141,11 @@ void __cdecl Sampler(float x, float y, float z, float* out) {
 inline const HostFunctionTable Table{{Sampler<0>, Sampler<1>}};
 }  // namespace probe_detail
 
-inline ShadeResult ShadeThroughExport(float s0, float s1, float x, float y, float z, float host = 200.0f) {
+inline ShadeResult ShadeThroughExport(float s0, float s1, float x, float y, float z, const float* host) {
     ShadeResult r{};
-    r.colour[0] = r.colour[1] = r.colour[2] = host;
+    r.colour[0] = host[0];
+    r.colour[1] = host[1];
+    r.colour[2] = host[2];
     r.destination = Untouched;
     probe_detail::Sample[0] = s0;
     probe_detail::Sample[1] = s1;
@@ -119,6 +154,11 @@ inline ShadeResult ShadeThroughExport(float s0, float s1, float x, float y, floa
     r.result = Exports().procedure(1, 2, 3, x, y, z, 7, 8, 9, &source, 11, r.colour, 13, &r.destination,
                                    &probe_detail::Table);
     return r;
+}
+
+inline ShadeResult ShadeThroughExport(float s0, float s1, float x, float y, float z, float host = 200.0f) {
+    const float colour[3] = {host, host, host};
+    return ShadeThroughExport(s0, s1, x, y, z, colour);
 }
 
 // --- Reading the record back through the procedure ------------------------

@@ -73,3 +73,44 @@ inline const StainCase StainCases[] = {
     {"rim blend beyond the float range: untouched", HugeStainInRim(), -0.5f, 1.0f, 1, 2, 3,
      {200, 200, 200}, false, 2},
 };
+
+// Non-finite values from the renderer: samples, coordinates, colour channels,
+// alone and meeting a zero (the products that raise "invalid"). Every row
+// leaves the point untouched, colour bits and destination alike, and raises
+// no floating-point exception.
+struct UntouchedCase {
+    const char* label;
+    ShaderParameters parameters;
+    float sample0, sample1;
+    float x, y, z;
+    float colour[3];  // the renderer's colour, which must come back bit for bit
+    int sampleCalls;
+};
+
+inline constexpr ShaderParameters WideRim() {
+    return WithBand(-1.0f, 1e38f);  // a product of 1e-40 lies in the rim with k = 1e-40 / 1e38: 0 as a float
+}
+
+inline const UntouchedCase UntouchedCases[] = {
+    {"+Inf sample times a zero sample", DefaultParameters, INFINITY, 0.0f, 1, 2, 3, {200, 200, 200}, 2},
+    {"zero sample times -Inf", DefaultParameters, 0.0f, -INFINITY, 1, 2, 3, {200, 200, 200}, 2},
+    {"-0 sample times +Inf", DefaultParameters, -0.0f, INFINITY, 1, 2, 3, {200, 200, 200}, 2},
+    {"NaN sample times a zero sample", DefaultParameters, 0.0f, NAN, 1, 2, 3, {200, 200, 200}, 2},
+    {"+Inf times -Inf", DefaultParameters, INFINITY, -INFINITY, 1, 2, 3, {200, 200, 200}, 2},
+    {"+Inf sample times 0.5", DefaultParameters, 0.5f, INFINITY, 1, 2, 3, {200, 200, 200}, 2},
+    {"NaN times NaN", DefaultParameters, NAN, NAN, 1, 2, 3, {200, 200, 200}, 2},
+    {"+Inf x: nothing sampled", DefaultParameters, 0.0f, 0.0f, INFINITY, 2, 3, {200, 200, 200}, 0},
+    {"-Inf y: nothing sampled", DefaultParameters, 0.0f, 0.0f, 1, -INFINITY, 3, {200, 200, 200}, 0},
+    {"NaN z: nothing sampled", DefaultParameters, 0.0f, 0.0f, 1, 2, NAN, {200, 200, 200}, 0},
+    {"-Inf y on a zero Y scale", WithScales(1, 0, 1), 0.0f, 0.0f, 1, -INFINITY, 3, {200, 200, 200}, 0},
+    {"+Inf red with a zero product (k = 0)", DefaultParameters, 0.0f, 0.7f, 1, 2, 3, {INFINITY, 200, 200}, 2},
+    {"-Inf green with a product of -0 (k = -0)", DefaultParameters, 0.0f, -0.5f, 1, 2, 3, {200, -INFINITY, 200},
+     2},
+    {"NaN blue with a zero product", DefaultParameters, 0.0f, 0.7f, 1, 2, 3, {200, 200, NAN}, 2},
+    {"+Inf red in the rim with k = 0", WithBand(-0.5f, 1.0f), 0.0f, 0.7f, 1, 2, 3, {INFINITY, 200, 200}, 2},
+    {"+Inf blue where the rim weight rounds to 0", WideRim(), 1e-20f, 1e-20f, 1, 2, 3,
+     {200, 200, INFINITY}, 2},
+    {"+Inf red in the full stain (k = 0.2)", DefaultParameters, 0.4f, 0.5f, 1, 2, 3, {INFINITY, 200, 200}, 2},
+    {"-Inf red in the rim (k = 0.6 / 0.7)", DefaultParameters, 0.8f, 0.75f, 1, 2, 3, {-INFINITY, 200, 200}, 2},
+    {"NaN colour above the rim", DefaultParameters, 1.0f, 0.75f, 1, 2, 3, {NAN, NAN, NAN}, 2},
+};
