@@ -90,9 +90,10 @@ void AddSceneOptions(CLI::App* command, SceneOptions& options) {
         ->check(CLI::Range(0, 256));
 }
 
-// --dll is taken before the subcommand and after it alike.
-void AddDllOption(CLI::App* command, std::string& path) {
+// --dll and --version are taken before the subcommand and after it alike.
+void AddCommonOptions(CLI::App* command, std::string& path, bool& version) {
     command->add_option("--dll", path, "the plug-in DLL (default: vesk.dll beside this program)")->type_name("PATH");
+    command->add_flag("--version", version, "print vesk-render's version and the plug-in's");
 }
 
 RenderSettings ToSettings(const SceneOptions& options) {
@@ -566,15 +567,14 @@ int Run(int argc, char** argv) {
     // Misspellings are reported below, with a suggestion.
     app.allow_extras();
     std::string dllPath;
-    AddDllOption(&app, dllPath);
     bool version = false;
-    app.add_flag("--version", version, "print vesk-render's version and the plug-in's");
+    AddCommonOptions(&app, dllPath, version);
 
     SceneOptions sceneOptions;
     std::string text = DefaultText, output, maskOutput;
     bool bmp = false;
     CLI::App* render = app.add_subcommand("render", "render a scene through the plug-in");
-    AddDllOption(render, dllPath);
+    AddCommonOptions(render, dllPath, version);
     AddSceneOptions(render, sceneOptions);
     render->add_option("--text", text, "the parameter text, checked, then passed to the plug-in as given")
         ->capture_default_str();
@@ -586,7 +586,7 @@ int Run(int argc, char** argv) {
     std::string from = DefaultText, to, prefix = "morph", morphSheet;
     int frames = 8;
     CLI::App* morph = app.add_subcommand("morph", "render frames blending one parameter text into another");
-    AddDllOption(morph, dllPath);
+    AddCommonOptions(morph, dllPath, version);
     AddSceneOptions(morph, sceneOptions);
     morph->add_option("--from", from, "the first parameter text")->capture_default_str();
     morph->add_option("--to", to, "the second parameter text")->required();
@@ -597,12 +597,12 @@ int Run(int argc, char** argv) {
 
     std::string editText;
     CLI::App* edit = app.add_subcommand("edit", "open the plug-in's parameter dialog on a text");
-    AddDllOption(edit, dllPath);
+    AddCommonOptions(edit, dllPath, version);
     CLI::Option* editTextOption = edit->add_option("--text", editText, "the current text (default: none)");
 
     std::string sheetOutput;
     CLI::App* sheet = app.add_subcommand("sheet", "a grid of renders: Threshold across, Sharpness down");
-    AddDllOption(sheet, dllPath);
+    AddCommonOptions(sheet, dllPath, version);
     SceneOptions sheetOptions;
     sheetOptions.scene = "cube", sheetOptions.width = 120, sheetOptions.height = 90;
     AddSceneOptions(sheet, sheetOptions);
@@ -610,13 +610,24 @@ int Run(int argc, char** argv) {
 
     int pointCount = 200000;
     CLI::App* bench = app.add_subcommand("bench", "time the procedure against the interface's floor, and whole renders");
-    AddDllOption(bench, dllPath);
+    AddCommonOptions(bench, dllPath, version);
     SceneOptions benchOptions;
     // The demo's size: long enough that starting the threads is a small part of a render.
     benchOptions.width = 800, benchOptions.height = 600;
     AddSceneOptions(bench, benchOptions);
     bench->add_option("--points", pointCount, "points per timing round")->check(CLI::Range(1000, 10000000))
         ->capture_default_str();
+
+    // --version answers whatever else the command line holds (a subcommand
+    // without its required options too); only --dll counts, wherever it is.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            for (int k = 1; k < argc; ++k) {
+                if (std::strcmp(argv[k], "--dll") == 0 && k + 1 < argc) dllPath = argv[k + 1];
+                if (std::strncmp(argv[k], "--dll=", 6) == 0) dllPath = argv[k] + 6;
+            }
+            return PrintVersion(dllPath);
+        }
 
     CLI::App* commands[] = {render, morph, edit, sheet, bench};
     auto active = [&]() -> CLI::App* {
@@ -636,7 +647,6 @@ int Run(int argc, char** argv) {
     CLI::App* command = active();
     for (CLI::App* parser : {command, &app})
         if (!parser->remaining().empty()) return UnknownArgument(parser, parser->remaining().front());
-    if (version) return PrintVersion(dllPath);
     if (command == &app) return UsageFailure(&app, "name a subcommand: render, morph, edit, sheet or bench");
 
     // What can be known before the plug-in is loaded and any work is done.

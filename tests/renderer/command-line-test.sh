@@ -104,6 +104,7 @@ row "misspelt option"                2 "$usage;;unknown option '--widht' \(did y
 row "misspelt subcommand"            2 "unknown subcommand 'rendr' \(did you mean 'render'\?\)" ""    -- rendr -o x.png
 row "help names --dll"               0 "^Usage: vesk-render render \[OPTIONS\];;--dll;;--mask" ""     -- render --help
 row "version"                        0 "^vesk-render $version\$;;^vesk.dll $version\.0 \(.*vesk\.dll\)" "" -- --dll "$dll" --version
+row "version after the subcommand"   0 "^vesk-render $version\$"                        ""             -- render --dll "$dll" --version
 row "version of a missing DLL"       1 "^vesk-render $version\$;;not found: pass --dll PATH" ""       -- --dll missing-vesk.dll --version
 
 # The plug-in: named when missing, its failure in words.
