@@ -24,7 +24,8 @@ std::string FolderOf(const std::string& path) {
 
 // Why a file could not be created at path, in words.
 std::string CreateFailure(const std::string& path, DWORD code) {
-    if (code == ERROR_PATH_NOT_FOUND) return "cannot write '" + path + "': the folder '" + FolderOf(path) + "' does not exist";
+    if (code == ERROR_PATH_NOT_FOUND)
+        return "cannot write '" + path + "': the folder '" + FolderOf(path) + "' does not exist";
     return "cannot write '" + path + "': " + SystemMessage(code, path);
 }
 
@@ -136,7 +137,8 @@ bool WriteImageFile(const std::string& path, int width, int height, const std::v
     }
     bool encoded = true;
     if (format == ImageFormat::Png)
-        encoded = stbi_write_png_to_func(PutToSink, &sink, width, height, channels, pixels.data(), width * channels) != 0;
+        encoded = stbi_write_png_to_func(PutToSink, &sink, width, height, channels, pixels.data(),
+                                         width * channels) != 0;
     else
         PutBmp(sink, width, height, pixels.data(), channels);
     bool closed = CloseHandle(sink.file) != 0;

@@ -105,8 +105,10 @@ bool ReadModuleVersion(const std::string& path, std::string& version, std::strin
             error = "'" + path + "' has no version record: " + SystemMessage(code, path);
         return false;
     }
-    version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
-              "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+    const DWORD parts[4] = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                            HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+    version = std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "." +
+              std::to_string(parts[3]);
     return true;
 }
 

@@ -4,8 +4,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -386,8 +388,9 @@ int RunMorph(const PluginModule& plugin, const SceneOptions& options, const std:
         std::printf("%s (weight %.3f)\n", frame.path.c_str(), weight);
         if (sheetOutput == nullptr) continue;
 
-        int left = MorphLayout::Gap + (i % layout.columns) * (settings.width + MorphLayout::Gap);
-        int top = MorphLayout::Gap + (i / layout.columns) * (settings.height + MorphLayout::LabelHeight + MorphLayout::Gap);
+        const int gap = MorphLayout::Gap;
+        int left = gap + (i % layout.columns) * (settings.width + gap);
+        int top = gap + (i / layout.columns) * (settings.height + MorphLayout::LabelHeight + gap);
         Paste(sheet, layout.width, image, left, top + MorphLayout::LabelHeight);
         char label[48];
         std::snprintf(label, sizeof label, "%d  w=%.2f", i, weight);
@@ -469,8 +472,8 @@ int RunSheet(const PluginModule& plugin, const SceneOptions& options, const Outp
             std::snprintf(text, sizeof text, "# 1.00 1.00 1.00 %.2f %.2f 235.00 225.00 200.00", SheetThresholds[c],
                           SheetSharpnesses[r]);
             plugin.Startup(0, 0, text);
-            RenderedImage image = RenderScene(plugin, settings, progress.Part(r * SheetLayout::Columns + c,
-                                                                              SheetLayout::Columns * SheetLayout::Rows));
+            const int tile = r * SheetLayout::Columns + c, tiles = SheetLayout::Columns * SheetLayout::Rows;
+            RenderedImage image = RenderScene(plugin, settings, progress.Part(tile, tiles));
             Paste(sheet, layout.width, image, left + c * (settings.width + gap), top + r * (settings.height + gap));
         }
     }
@@ -609,7 +612,8 @@ int Run(int argc, char** argv) {
     sheet->add_option("-o,--output", sheetOutput, "the picture to write: .png or .bmp")->required()->type_name("FILE");
 
     int pointCount = 200000;
-    CLI::App* bench = app.add_subcommand("bench", "time the procedure against the interface's floor, and whole renders");
+    CLI::App* bench =
+        app.add_subcommand("bench", "time the procedure against the interface's floor, and whole renders");
     AddCommonOptions(bench, dllPath, version);
     SceneOptions benchOptions;
     // The demo's size: long enough that starting the threads is a small part of a render.
@@ -694,9 +698,10 @@ int Run(int argc, char** argv) {
             MorphLayout layout(frames, w, h);
             Blocks sheetBlock;
             if (withSheet) sheetBlock = {3 * static_cast<uint64_t>(layout.width) * layout.height};
-            MemoryPlan plan = {Join(sheetBlock, RenderBlocks(w, h, sceneOptions.threads)),
-                               Join(sheetBlock, Join({3 * pixels, pixels}, ImageWriteBlocks(w, h, 3, ImageFormat::Png)))};
-            if (withSheet) plan.push_back(Join(sheetBlock, ImageWriteBlocks(layout.width, layout.height, 3, sheetFormat)));
+            Blocks frame = Join({3 * pixels, pixels}, ImageWriteBlocks(w, h, 3, ImageFormat::Png));
+            MemoryPlan plan = {Join(sheetBlock, RenderBlocks(w, h, sceneOptions.threads)), Join(sheetBlock, frame)};
+            if (withSheet)
+                plan.push_back(Join(sheetBlock, ImageWriteBlocks(layout.width, layout.height, 3, sheetFormat)));
             return plan;
         });
     } else if (command == sheet) {
@@ -721,8 +726,9 @@ int Run(int argc, char** argv) {
     // Each line as it comes, also through a file or a pipe.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
-    if (command == render) return RunRender(plugin, sceneOptions, text, outputs[0], outputs.size() > 1 ? &outputs[1] : nullptr);
-    if (command == morph) return RunMorph(plugin, sceneOptions, from, to, frames, prefix, outputs.size() > 1 ? &outputs[1] : nullptr);
+    const Output* second = outputs.size() > 1 ? &outputs[1] : nullptr;  // the mask, or the morph's sheet
+    if (command == render) return RunRender(plugin, sceneOptions, text, outputs[0], second);
+    if (command == morph) return RunMorph(plugin, sceneOptions, from, to, frames, prefix, second);
     if (command == edit) return RunEdit(plugin, editTextOption->count() ? &editText : nullptr);
     if (command == sheet) return RunSheet(plugin, sheetOptions, outputs[0]);
     return RunBench(plugin, pointCount, benchOptions);
