@@ -32,8 +32,31 @@ void ShowField(HWND dialog, int id, float value) {
     SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, FIELD_TEXT_LIMIT, 0);
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Just past the number that begins the text (after white space), by the
+// parameter text's syntax: a sign, digits with an optional fraction, and an
+// exponent only when digits follow its 'e'.
+const char* NumberEnd(const char* p) {
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    if (*p == '+' || *p == '-') ++p;
+    while (IsDigit(*p)) ++p;
+    if (*p == '.')
+        for (++p; IsDigit(*p);) ++p;
+    if (*p == 'e' || *p == 'E') {
+        const char* e = p + 1;
+        if (*e == '+' || *e == '-') ++e;
+        if (IsDigit(*e)) {
+            while (IsDigit(*e)) ++e;
+            p = e;
+        }
+    }
+    return p;
+}
+
 // Reads the edit's whole text as atof would, with "." as the decimal point.
-// False when it holds no number, or one beyond the float range.
+// False when it holds no number, one beyond the float range, or one followed
+// at once by a comma and a digit.
 bool ReadField(HWND dialog, int id, float& value) {
     // The parameter text's own scanner reads the number: it skips one mark first.
     char text[FieldTextCapacity + 1] = "#";
@@ -42,6 +65,9 @@ bool ReadField(HWND dialog, int id, float& value) {
     GetWindowTextA(edit, text + 1, FieldTextCapacity);
     ShaderParameters scratch{};
     if (ReadParameterText(text, scratch) < 1) return false;  // atof takes the first number only
+    // A decimal comma: atof would store the 0 of "0,35" and switch the stain off.
+    const char* end = NumberEnd(text + 1);
+    if (end[0] == ',' && IsDigit(end[1])) return false;
     value = scratch.XScale;
     return true;
 }

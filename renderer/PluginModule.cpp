@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <vector>
+
+#include "renderer/SystemMessage.h"
 
 namespace {
 
@@ -62,7 +65,14 @@ bool LoadPluginModule(const std::string& path, PluginModule& module, std::string
     module.handle = LoadLibraryA(path.c_str());
     SetErrorMode(previous);
     if (module.handle == nullptr) {
-        error = "cannot load the plug-in DLL '" + path + "' (error " + std::to_string(GetLastError()) + ")";
+        DWORD code = GetLastError();
+        bool missing = code == ERROR_MOD_NOT_FOUND || code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        if (missing && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+            error = "cannot load the plug-in: '" + path + "' not found: pass --dll PATH";
+        else if (missing)  // the file is there: a DLL it imports is not
+            error = "cannot load the plug-in '" + path + "': a DLL it needs is missing: " + SystemMessage(code, path);
+        else
+            error = "cannot load the plug-in '" + path + "': " + SystemMessage(code, path);
         return false;
     }
     return Resolve(module.handle, "_ExternalTextureStartup", module.Startup, path, error) &&
@@ -78,6 +88,28 @@ std::string DefaultPluginPath() {
     std::string program(buffer, length);
     size_t slash = program.find_last_of("\\/");
     return (slash == std::string::npos ? std::string() : program.substr(0, slash + 1)) + "vesk.dll";
+}
+
+bool ReadModuleVersion(const std::string& path, std::string& version, std::string& error) {
+    DWORD unused = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &unused);
+    std::vector<char> record(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, record.data()) ||
+        !VerQueryValueA(record.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || length < sizeof *fixed) {
+        DWORD code = GetLastError();
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+            error = "'" + path + "' not found: pass --dll PATH";
+        else
+            error = "'" + path + "' has no version record: " + SystemMessage(code, path);
+        return false;
+    }
+    const DWORD parts[4] = {HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                            HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS)};
+    version = std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "." +
+              std::to_string(parts[3]);
+    return true;
 }
 
 const HostMemoryFunctions& CountingAllocator() {

@@ -23,11 +23,14 @@ struct PluginModule {
     char*(VESK_CDECL* SetParameters)(char*, void*, const HostMemoryFunctions*) = nullptr;
 };
 
-// Loads the DLL at path; on failure returns false and says what is missing.
+// Loads the DLL at path; on failure returns false and says, in words, why.
 bool LoadPluginModule(const std::string& path, PluginModule& module, std::string& error);
 
 // The DLL beside the running program.
 std::string DefaultPluginPath();
+
+// The fixed file version of a module's version record, "1.0.0.0".
+bool ReadModuleVersion(const std::string& path, std::string& version, std::string& error);
 
 // Blocks and bytes through the renderer's allocator since the last reset.
 struct AllocatorAccount {

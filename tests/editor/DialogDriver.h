@@ -89,6 +89,7 @@ inline EditOutcome EditThroughExport(char* text, const std::function<void(HWND)>
     out.log.outOfMemory = outOfMemory;
     driver_detail::Log = &out.log;
     std::atomic<bool> returned{false};
+    PrepareForWindowHelpers();
     std::thread helper([&] {
         HWND dialog = nullptr;
         while (!returned && !(dialog = WaitForOwnWindow(DialogCaption, std::chrono::milliseconds(500)))) {}

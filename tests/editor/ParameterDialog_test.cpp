@@ -80,8 +80,10 @@ const EntryCase EntryCases[] = {
     {"negative threshold", 109, 3, "-0.25", -0.25f},
     {"zero threshold is valid", 109, 3, "0", 0.0f},
     {"zero sharpness is valid", 121, 4, "0.00", 0.0f},
-    {"comma stops the number", 121, 4, "0,75", 0.0f},
     {"a second number is ignored", 101, 0, "2 3", 2.0f},
+    {"a comma before a space ends the number", 101, 0, "2, 5", 2.0f},
+    {"a trailing comma ends the number", 109, 3, "0.35,", 0.35f},
+    {"a comma after letters is not a decimal comma", 102, 1, "2.5e,5", 2.5f},
 };
 
 TEST(ParameterDialog, OkStoresEachEntryAsAtofReadsIt) {
@@ -121,6 +123,11 @@ const RefusedCase RefusedCases[] = {
     {"sharpness of spaces", 121, "   "},
     {"beyond the float range", 121, "1e39"},
     {"scale beyond the float range", 103, "-4e38"},
+    {"decimal comma in the threshold", 109, "0,35"},
+    {"decimal comma in a scale", 101, "1,5"},
+    {"decimal comma after spaces and a sign", 121, "  -0,2"},
+    {"comma after an exponent", 102, "1e2,5"},
+    {"comma after a fraction", 103, "2.5,75"},
 };
 
 TEST(ParameterDialog, OkRefusesEmptyNonNumberAndZeroScaleEntries) {

@@ -258,7 +258,10 @@ void Exercise(const std::string& text, float weight, HostileTexts& random, Count
 // Presses Cancel on every parameter dialog this process opens, until stopped.
 class DialogCanceller {
   public:
-    DialogCanceller() : thread_([this] { Run(); }) {}
+    DialogCanceller() {
+        PrepareForWindowHelpers();
+        thread_ = std::thread([this] { Run(); });
+    }
     ~DialogCanceller() { stop_ = true; thread_.join(); }
     int Cancelled() const { return cancelled_; }
 

@@ -214,6 +214,23 @@ inline std::vector<float> ProbeRecord() {
             EXPECT_FLOAT_EQ(g_[i_], e_[i_]) << (label) << ", field " << i_;            \
     } while (0)
 
+// --- Helper threads that look for windows ---------------------------------
+
+// Call on the test's own thread before starting a thread that looks for or
+// drives windows. Wine registers the system window classes once per process,
+// on the first thread that reaches the desktop, and that registration loads
+// cursors under the loader lock. Loading vesk.dll takes the loader lock and,
+// inside it, reaches the desktop too (comctl32, imported through comdlg32,
+// registers its classes in DllMain). A helper whose first FindWindowEx comes
+// while this thread is still loading the DLL takes the two in the opposite
+// order and both threads wait forever; the window is widest while two
+// processes start the desktop at once, as under ctest -j2. So this thread
+// loads the module and reaches the desktop first.
+inline void PrepareForWindowHelpers() {
+    Exports();
+    GetDesktopWindow();
+}
+
 // --- Message boxes --------------------------------------------------------
 
 // A top-level window of this process with the class and caption: tests that
@@ -240,7 +257,10 @@ struct MessageBoxSeen {
 // it and presses its OK button. Start it before the call that may show one.
 class MessageBoxWatch {
   public:
-    explicit MessageBoxWatch(const char* caption) : caption_(caption), thread_([this] { Run(); }) {}
+    explicit MessageBoxWatch(const char* caption) : caption_(caption) {
+        PrepareForWindowHelpers();
+        thread_ = std::thread([this] { Run(); });
+    }
     ~MessageBoxWatch() { if (thread_.joinable()) Finish(); }
     MessageBoxSeen Finish() { stop_ = true; thread_.join(); return seen_; }
 
