@@ -72,8 +72,8 @@ HelpPopup Popup{};
 
 constexpr UINT TextFormat = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX;
 
-// Destroying the popup loses its capture and its activation, whose handlers
-// come back here: by then the record no longer names it.
+// Destroying the popup takes its activation away, whose handler comes back
+// here: by then the record no longer names it.
 void ClosePopup() {
     HWND window = Popup.window;
     Popup.window = nullptr;
@@ -106,13 +106,16 @@ LRESULT CALLBACK HelpPopupProc(HWND window, UINT message, WPARAM first, LPARAM s
     case WM_MBUTTONDOWN:
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-    // So does losing the mouse or the activation to another window.
-    case WM_CAPTURECHANGED:
         if (window == Popup.window) ClosePopup();
         return 0;
+    // So does another window taking the activation. Losing the mouse alone
+    // does not: the system's "?" mode may let it go after asking for help.
     case WM_ACTIVATE:
-        if (LOWORD(first) == WA_INACTIVE && window == Popup.window) ClosePopup();
-        return 0;
+        if (LOWORD(first) == WA_INACTIVE && window == Popup.window) {
+            ClosePopup();
+            return 0;
+        }
+        break;  // activated: the default takes the keyboard focus
     case WM_NCDESTROY:
         if (window == Popup.window) Popup.window = nullptr;  // destroyed with its owner
         break;
@@ -163,7 +166,8 @@ void ShowContextHelp(HWND dialog, const HELPINFO& request) {
     if (request.iContextType != HELPINFO_WINDOW) return;
     const char* text = HelpTextOf(request.iCtrlId);
     HWND control = GetDlgItem(dialog, request.iCtrlId);
-    if (text == nullptr || control == nullptr || !RegisterPopupClass()) return;
+    // Help asked in the colour chooser comes up to its owner, with the chooser's own ids.
+    if (text == nullptr || control == nullptr || control != request.hItemHandle || !RegisterPopupClass()) return;
 
     // Created hidden, measured, then placed and shown.
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, PopupClassName, text, WS_POPUP | WS_BORDER, 0, 0, 0, 0, dialog,

@@ -121,6 +121,13 @@ BOOL OnCommand(HWND dialog, WPARAM first) {
     return FALSE;
 }
 
+// Handled even where there is no note: the request goes no further, to the
+// renderer's window.
+BOOL OnHelp(HWND dialog, const HELPINFO* request) {
+    if (request != nullptr) ShowContextHelp(dialog, *request);
+    return TRUE;
+}
+
 // The picture and the help popup go with the dialog.
 BOOL OnDestroy(HWND dialog) {
     PreviewFollowsFields = false;
@@ -146,8 +153,7 @@ INT_PTR CALLBACK ParameterDialogProc(HWND dialog, UINT message, WPARAM first, LP
     case WM_DRAWITEM:
         return OnDrawItem(first, reinterpret_cast<const DRAWITEMSTRUCT*>(second));
     case WM_HELP:
-        if (second != 0) ShowContextHelp(dialog, *reinterpret_cast<const HELPINFO*>(second));
-        return TRUE;  // not passed on to the renderer's window
+        return OnHelp(dialog, reinterpret_cast<const HELPINFO*>(second));
     case WM_DESTROY:
         return OnDestroy(dialog);
     }

@@ -47,7 +47,7 @@ struct PopupSeen {
     RECT rect{};
     RECT control{};
     bool holdsMouse = false;  // so a click anywhere reaches it
-    bool active = false;      // so a key reaches it
+    bool active = false;      // and has the keyboard, so a key reaches it
     bool closed = false;
     bool dialogStillOpen = false;
     bool focusBack = false;  // the control that had the focus has it again
@@ -83,7 +83,7 @@ PopupSeen ReadAndClosePopup(HWND dialog, HWND control, UINT close, WPARAM closeF
     GetWindowRect(control, &seen.control);
     GUITHREADINFO gui = GuiOf(dialog);
     seen.holdsMouse = gui.hwndCapture == popup;
-    seen.active = gui.hwndActive == popup;
+    seen.active = gui.hwndActive == popup && gui.hwndFocus == popup;
     PostMessageA(popup, close, closeFirst, close == WM_KEYDOWN ? 1 : MAKELPARAM(-50, -50));
     seen.closed = WaitUntilGone(popup, std::chrono::seconds(10));
     seen.dialogStillOpen = IsWindowVisible(dialog) != FALSE;
@@ -174,6 +174,26 @@ TEST(ContextHelp, F1OnTheFocusedControlShowsItsTextAndAKeyClosesItKeepingTheFocu
         ExpectPopupFor(c, seen[i], "F1");
         EXPECT_TRUE(seen[i].focusBack) << c.label;
     }
+}
+
+TEST(ContextHelp, HelpAskedInTheColourChooserShowsNoNoteOfTheDialogs) {
+    bool chooserSeen = false, popupSeen = true;
+    EditThroughExport(nullptr, [&](HWND dialog) {
+        Press(dialog, 113);
+        HWND chooser = WaitForOwnWindow("Color");
+        if (!chooser) return;
+        chooserSeen = true;
+        // The chooser's OK has the dialog's OK's id; its request comes up to the dialog.
+        HWND ok = GetDlgItem(chooser, IDOK);
+        HELPINFO info{sizeof info, HELPINFO_WINDOW, IDOK, ok, 0, {0, 0}};
+        SendMessageA(ok, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+        popupSeen = FindOwnWindow(PopupClass, nullptr) != nullptr;
+        PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+        WaitUntilGone(chooser);
+        Press(dialog, IDCANCEL);
+    });
+    ASSERT_TRUE(chooserSeen);
+    EXPECT_FALSE(popupSeen);
 }
 
 TEST(ContextHelp, PopupGoesWithTheDialogAndItsClassIsReleased) {
