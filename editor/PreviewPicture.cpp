@@ -1,9 +1,34 @@
+#include <xmmintrin.h>
+
 #include <cstdint>
 
 #include "editor/ParameterEditor.h"
 #include "preview/StainPreview.h"
 
 namespace {
+
+// The renderer may run with floating-point traps unmasked, and the preview's
+// noise takes whatever coordinate a record scales a point to: beyond 2^31 it
+// cannot be made an integer without raising "invalid". So the traps are
+// masked while the preview renders, and the renderer's state, its flags
+// included, is put back afterwards, in both units.
+struct FloatingPointState {
+    unsigned int sse;
+    unsigned char x87[28];  // the 32-bit protected-mode environment
+};
+
+FloatingPointState MaskFloatingPointTraps() {
+    FloatingPointState saved;
+    saved.sse = _mm_getcsr();
+    _mm_setcsr(saved.sse | 0x1F80u);                       // every SSE exception masked
+    __asm__ volatile("fnstenv %0" : "=m"(saved.x87));  // stores, then masks every x87 exception
+    return saved;
+}
+
+void RestoreFloatingPointState(const FloatingPointState& saved) {
+    __asm__ volatile("fldenv %0" : : "m"(saved.x87));
+    _mm_setcsr(saved.sse);
+}
 
 // A bottom-up 24-bit DIB section holding the record's preview, or null when
 // GDI cannot make one. The bits are written before GDI ever draws the bitmap,
@@ -22,7 +47,9 @@ HBITMAP RenderPreviewBitmap(const ShaderParameters& record) {
         if (picture != nullptr) DeleteObject(picture);
         return nullptr;
     }
+    FloatingPointState renderers = MaskFloatingPointTraps();
     RenderStainPreview(record, DibRows(static_cast<uint8_t*>(bits), PreviewWidth, PreviewHeight));
+    RestoreFloatingPointState(renderers);
     return picture;
 }
 
