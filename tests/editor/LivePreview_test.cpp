@@ -86,7 +86,8 @@ HBITMAP WaitForNewPicture(HWND dialog, HBITMAP before) {
 
 constexpr int ChooserRed = 706, ChooserGreen = 707, ChooserBlue = 708;
 
-// Presses the swatch, sets the chooser to the colour and confirms it.
+// Presses the swatch, sets the chooser to the colour and confirms it; true
+// once the dialog has taken it.
 bool PickColour(HWND dialog, int r, int g, int b) {
     Press(dialog, SwatchId);
     HWND chooser = WaitForOwnWindow("Color");
@@ -95,7 +96,10 @@ bool PickColour(HWND dialog, int r, int g, int b) {
     SetDlgItemInt(chooser, ChooserGreen, g, FALSE);
     SetDlgItemInt(chooser, ChooserBlue, b, FALSE);
     PostMessageA(chooser, WM_COMMAND, IDOK, 0);
-    return WaitUntilGone(chooser);
+    if (!WaitUntilGone(chooser)) return false;
+    // Answered once the dialog's thread is back in its own loop, the press handled.
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
 }
 
 ShaderParameters WithStain(ShaderParameters record, float r, float g, float b) {
