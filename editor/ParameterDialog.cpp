@@ -80,30 +80,54 @@ void RefuseField(HWND dialog, int id) {
     SendMessageA(edit, EM_SETSEL, 0, -1);
 }
 
+// The five edits as OK stores them, into the record. All five are read
+// before any is stored: returns the id of the first entry OK refuses, with
+// the record exactly as it was, or 0 once all five are stored.
+int ReadFields(HWND dialog, ShaderParameters& record) {
+    float values[5];
+    for (int i = 0; i < 5; ++i) {
+        const FieldEdit& edit = FieldEdits[i];
+        if (!ReadField(dialog, edit.id, values[i]) || (values[i] == 0.0f && !edit.zeroAllowed)) return edit.id;
+    }
+    for (int i = 0; i < 5; ++i) record.*FieldEdits[i].field = values[i];
+    return 0;
+}
+
+// Whether an edit's change redraws the preview: not while WM_INITDIALOG fills
+// the fields, when the picture is to show the record itself.
+bool PreviewFollowsFields = false;
+
+// The preview of what OK would store now, on a scratch copy: the module's
+// record changes only on OK. An entry OK would refuse keeps the last picture.
+void UpdatePreview(HWND dialog) {
+    ShaderParameters edited = ModuleParameters;
+    if (ReadFields(dialog, edited) == 0) ShowStainPreview(dialog, edited);
+}
+
 BOOL OnInitDialog(HWND dialog) {
+    PreviewFollowsFields = false;
     for (const FieldEdit& edit : FieldEdits) ShowField(dialog, edit.id, ModuleParameters.*edit.field);
+    ShowStainPreview(dialog, ModuleParameters);
+    PreviewFollowsFields = true;
     CenterOnScreen(dialog);
     return TRUE;  // focus to the first tab stop, XScale
 }
 
-// All five fields are read before any is stored: a refused field leaves the
-// record exactly as it was and keeps the dialog open.
+// A refused field keeps the dialog open.
 void OnAccept(HWND dialog) {
-    float values[5];
-    for (int i = 0; i < 5; ++i) {
-        const FieldEdit& edit = FieldEdits[i];
-        if (!ReadField(dialog, edit.id, values[i]) || (values[i] == 0.0f && !edit.zeroAllowed)) {
-            RefuseField(dialog, edit.id);
-            return;
-        }
+    int refused = ReadFields(dialog, ModuleParameters);
+    if (refused != 0) {
+        RefuseField(dialog, refused);
+        return;
     }
-    for (int i = 0; i < 5; ++i) ModuleParameters.*FieldEdits[i].field = values[i];
     EndDialog(dialog, 1);
 }
 
 void OnColorSwatchPressed(HWND dialog) {
-    if (ChooseStainColor(ModuleParameters.StainColor, dialog))
+    if (ChooseStainColor(ModuleParameters.StainColor, dialog)) {
         InvalidateRect(GetDlgItem(dialog, IDC_COLOR_SWATCH), nullptr, FALSE);
+        UpdatePreview(dialog);
+    }
 }
 
 BOOL OnCommand(HWND dialog, WPARAM first) {
@@ -118,6 +142,23 @@ BOOL OnCommand(HWND dialog, WPARAM first) {
         OnColorSwatchPressed(dialog);
         return FALSE;
     }
+    // Only the edits send EN_CHANGE.
+    if (HIWORD(first) == EN_CHANGE && PreviewFollowsFields) UpdatePreview(dialog);
+    return FALSE;
+}
+
+// Handled even where there is no note: the request goes no further, to the
+// renderer's window.
+BOOL OnHelp(HWND dialog, const HELPINFO* request) {
+    if (request != nullptr) ShowContextHelp(dialog, *request);
+    return TRUE;
+}
+
+// The picture and the help popup go with the dialog.
+BOOL OnDestroy(HWND dialog) {
+    PreviewFollowsFields = false;
+    EndContextHelp();
+    ReleaseStainPreview(dialog);
     return FALSE;
 }
 
@@ -137,6 +178,10 @@ INT_PTR CALLBACK ParameterDialogProc(HWND dialog, UINT message, WPARAM first, LP
         return OnCommand(dialog, first);
     case WM_DRAWITEM:
         return OnDrawItem(first, reinterpret_cast<const DRAWITEMSTRUCT*>(second));
+    case WM_HELP:
+        return OnHelp(dialog, reinterpret_cast<const HELPINFO*>(second));
+    case WM_DESTROY:
+        return OnDestroy(dialog);
     }
     return FALSE;
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -53,6 +54,19 @@ inline std::vector<std::string> FieldTexts(HWND dialog) {
 
 inline void Press(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
+// A desktop of the test process's own, for the calling thread and the helper
+// threads below. Wine has no foreground lock: a dialog that another test
+// process opens takes the activation from this one's, and with it a help
+// popup's (which closes then, as it should). Call it before the thread's
+// first window or hook.
+inline HDESK OwnDesktop = nullptr;
+inline bool UseOwnDesktop() {
+    char name[48];
+    std::snprintf(name, sizeof name, "vesk-test-%lu", static_cast<unsigned long>(GetCurrentProcessId()));
+    OwnDesktop = CreateDesktopA(name, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    return OwnDesktop != nullptr && SetThreadDesktop(OwnDesktop);
+}
+
 // The renderer's allocator as the test sees it: every call recorded.
 struct AllocatorLog {
     std::vector<size_t> allocateSizes;
@@ -91,6 +105,7 @@ inline EditOutcome EditThroughExport(char* text, const std::function<void(HWND)>
     std::atomic<bool> returned{false};
     PrepareForWindowHelpers();
     std::thread helper([&] {
+        if (OwnDesktop != nullptr) SetThreadDesktop(OwnDesktop);
         HWND dialog = nullptr;
         while (!returned && !(dialog = WaitForOwnWindow(DialogCaption, std::chrono::milliseconds(500)))) {}
         if (!dialog) return;
