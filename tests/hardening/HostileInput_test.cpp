@@ -270,8 +270,10 @@ class DialogCanceller {
         while (!stop_) {
             HWND dialog = FindOwnWindow("#32770", "Vesk 0.15 ");
             if (dialog) {
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+                // Counted first: once the press is posted, the export may return
+                // and the test read the count before this thread runs again.
                 ++cancelled_;
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
                 const DWORD deadline = GetTickCount() + 10000;
                 while (IsWindow(dialog) && !stop_ && GetTickCount() < deadline) Sleep(1);
             } else {
