@@ -34,41 +34,20 @@ void ShowField(HWND dialog, int id, float value) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Just past the number that begins the text (after white space), by the
-// parameter text's syntax: a sign, digits with an optional fraction, and an
-// exponent only when digits follow its 'e'.
-const char* NumberEnd(const char* p) {
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    if (*p == '+' || *p == '-') ++p;
-    while (IsDigit(*p)) ++p;
-    if (*p == '.')
-        for (++p; IsDigit(*p);) ++p;
-    if (*p == 'e' || *p == 'E') {
-        const char* e = p + 1;
-        if (*e == '+' || *e == '-') ++e;
-        if (IsDigit(*e)) {
-            while (IsDigit(*e)) ++e;
-            p = e;
-        }
-    }
-    return p;
-}
-
-// Reads the edit's whole text as atof would, with "." as the decimal point.
-// False when it holds no number, one beyond the float range, or one followed
-// at once by a comma and a digit.
+// Reads the edit's whole text as atof would, with "." as the decimal point:
+// the first number, whatever follows it. False when it holds no number, one
+// beyond the float range, or one followed at once by a comma and a digit.
 bool ReadField(HWND dialog, int id, float& value) {
-    // The parameter text's own scanner reads the number: it skips one mark first.
-    char text[FieldTextCapacity + 1] = "#";
+    char text[FieldTextCapacity];
     HWND edit = GetDlgItem(dialog, id);
     if (GetWindowTextLengthA(edit) >= FieldTextCapacity) return false;  // longer than any float's text
-    GetWindowTextA(edit, text + 1, FieldTextCapacity);
-    ShaderParameters scratch{};
-    if (ReadParameterText(text, scratch) < 1) return false;  // atof takes the first number only
+    GetWindowTextA(edit, text, FieldTextCapacity);
+    const char* cursor = text;
+    float number;
+    if (!ReadNumber(cursor, number)) return false;
     // A decimal comma: atof would store the 0 of "0,35" and switch the stain off.
-    const char* end = NumberEnd(text + 1);
-    if (end[0] == ',' && IsDigit(end[1])) return false;
-    value = scratch.XScale;
+    if (cursor[0] == ',' && IsDigit(cursor[1])) return false;
+    value = number;
     return true;
 }
 

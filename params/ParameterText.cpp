@@ -12,11 +12,9 @@ namespace {
 bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Reads one number at *cursor: white space, optional sign, digits with an
-// optional fraction, and an exponent only when digits follow its 'e'.
-// Returns false (cursor unchanged) when there is no number or it lies beyond
-// the float range; values too small for a float round to zero or a subnormal.
-bool ScanNumber(const char*& cursor, float& value) {
+}  // namespace
+
+bool ReadNumber(const char*& cursor, float& value) {
     const char* p = cursor;
     while (IsScanSpace(*p)) ++p;
     bool negative = false;
@@ -45,15 +43,13 @@ bool ScanNumber(const char*& cursor, float& value) {
     return true;
 }
 
-}  // namespace
-
 int ReadParameterText(const char* text, ShaderParameters& record) {
     if (text == nullptr) return 0;
     const char* cursor = *text ? text + 1 : text;  // the mark, whatever it is
     int stored = 0;
     for (; stored < ParameterCount; ++stored) {
         float value;
-        if (!ScanNumber(cursor, value)) break;
+        if (!ReadNumber(cursor, value)) break;
         ParameterField(record, stored) = value;
     }
     return stored;

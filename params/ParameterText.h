@@ -21,6 +21,13 @@ struct ParameterText {
 // Returns the number of fields stored.
 int ReadParameterText(const char* text, ShaderParameters& record);
 
+// Reads one number at cursor and moves cursor past it: white space, an
+// optional sign, digits with an optional fraction, and an exponent only when
+// digits follow its 'e'. Returns false (cursor unchanged) when there is no
+// number or it lies beyond the float range; values too small for a float
+// round to zero or a subnormal. Each field of the text is read this way.
+bool ReadNumber(const char*& cursor, float& value);
+
 // The record's text form, "%c %.2f ..." with '#', correctly rounded.
 ParameterText WriteParameterText(const ShaderParameters& record);
 
