@@ -51,22 +51,15 @@ TEST(VeskDll, ProcedureCallsSlotOneWithScaledXFirst) {
 TEST(VeskDll, CarriesVersionOneAndItsMakersName) {
     char path[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(VeskModule(), path, MAX_PATH), 0u);
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &ignored);
-    ASSERT_GT(size, 0u);
-    std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, info.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    VersionRecord record = ReadVersionRecord(path);
+    ASSERT_NE(record.fixed, nullptr);
+    EXPECT_EQ(record.fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(record.fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(record.fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(record.fixed->dwProductVersionLS, 0u);
     for (const char* key : {"CompanyName", "LegalCopyright"}) {
-        char* value = nullptr;
-        std::string query = std::string("\\StringFileInfo\\040904E4\\") + key;
-        ASSERT_TRUE(VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) << key;
+        const char* value = record.Text(key);
+        ASSERT_NE(value, nullptr) << key;
         EXPECT_GT(std::strlen(value), 0u) << key;
     }
 }

@@ -214,6 +214,36 @@ inline std::vector<float> ProbeRecord() {
             EXPECT_FLOAT_EQ(g_[i_], e_[i_]) << (label) << ", field " << i_;            \
     } while (0)
 
+// --- The version record ---------------------------------------------------
+
+// A file's version record: its fixed part (null when the file has no record)
+// and the strings of its US English block.
+struct VersionRecord {
+    std::vector<char> bytes;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+
+    // The value of a string, or null.
+    const char* Text(const char* key) const {
+        std::string query = std::string("\\StringFileInfo\\040904E4\\") + key;
+        char* value = nullptr;
+        UINT length = 0;
+        auto* record = const_cast<char*>(bytes.data());
+        return VerQueryValueA(record, query.c_str(), reinterpret_cast<void**>(&value), &length) ? value : nullptr;
+    }
+};
+
+inline VersionRecord ReadVersionRecord(const char* path) {
+    VersionRecord record;
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(path, &ignored);
+    if (size == 0) return record;
+    record.bytes.resize(size);
+    UINT length = 0;
+    if (!GetFileVersionInfoA(path, 0, size, record.bytes.data()) ||
+        !VerQueryValueA(record.bytes.data(), "\\", reinterpret_cast<void**>(&record.fixed), &length))
+        record.fixed = nullptr;
+    return record;
+}
+
 // --- Helper threads that look for windows ---------------------------------
 
 // Call on the test's own thread before starting a thread that looks for or

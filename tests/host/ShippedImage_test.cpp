@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "ParameterProbe.h"
+
 namespace {
 
 constexpr const char* ImagePath = "vesk.dll";
@@ -222,13 +224,9 @@ TEST_F(ShippedImage, HeaderOfARelocatableGuiDllWithoutSehOrTls) {
 }
 
 TEST_F(ShippedImage, ImageVersionMatchesTheVersionRecord) {
-    DWORD ignored = 0, size = GetFileVersionInfoSizeA(ImagePath, &ignored);
-    ASSERT_GT(size, 0u);
-    std::vector<char> record(size);
-    ASSERT_TRUE(GetFileVersionInfoA(ImagePath, 0, size, record.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(record.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    VersionRecord record = ReadVersionRecord(ImagePath);
+    ASSERT_NE(record.fixed, nullptr);
+    const VS_FIXEDFILEINFO* fixed = record.fixed;
     EXPECT_EQ(pe_.nt->OptionalHeader.MajorImageVersion, HIWORD(fixed->dwFileVersionMS));
     EXPECT_EQ(pe_.nt->OptionalHeader.MinorImageVersion, LOWORD(fixed->dwFileVersionMS));
     EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
