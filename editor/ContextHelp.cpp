@@ -27,8 +27,8 @@ const char PreviewHelp[] =
     "Preview: a cube stained with the values OK would store now, redrawn as you type or pick a colour. "
     "While an entry is not valid, it keeps the last good picture.";
 const char OkHelp[] =
-    "OK: stores these values and closes. An entry that is empty, not a number, or a scale of 0 is refused: "
-    "OK beeps and selects it.";
+    "OK: stores these values and closes. An entry that is empty, not a number, written with a decimal comma, "
+    "or a scale of 0 is refused: OK beeps and selects it.";
 const char CancelHelp[] = "Cancel: closes and leaves the renderer's settings as they were.";
 
 // Each control with its text; a label explains the control it names.
